@@ -1,0 +1,75 @@
+#include "catalogue/Gbk.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+bool isLead(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
+bool isTrail(unsigned char b) {
+    return b >= 0x40 && b <= 0xFE && b != 0x7F;
+}
+
+// Decodes one whole character; a pair the code page leaves unassigned is shown as broken.
+void appendCharacter(QString& out, std::string_view character) {
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    const QString decoded =
+        decoder.decode(QByteArrayView(character.data(), qsizetype(character.size())));
+    if (decoder.hasError() || decoded.isEmpty())
+        out += QChar::ReplacementCharacter;
+    else
+        out += decoded;
+}
+
+// Splits from the front: ASCII is one byte, a lead byte with a trail byte is one character,
+// anything else is one broken byte.
+QString decodeForward(std::string_view bytes, size_t from, QString out) {
+    size_t i = from;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out += QLatin1Char(char(b));
+            ++i;
+        } else if (isLead(b) && i + 1 < bytes.size() &&
+                   isTrail(static_cast<unsigned char>(bytes[i + 1]))) {
+            appendCharacter(out, bytes.substr(i, 2));
+            i += 2;
+        } else {
+            out += QChar::ReplacementCharacter;
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool endsInsideCharacter(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (isLead(b) && i + 1 < bytes.size() && isTrail(static_cast<unsigned char>(bytes[i + 1])))
+            i += 2;
+        else if (isLead(b) && i + 1 == bytes.size())
+            return true;
+        else
+            ++i;
+    }
+    return false;
+}
+
+} // namespace
+
+QString gbkToDisplay(std::string_view bytes, GbkCut cut) {
+    // A cut that ends clean but leaves a lead byte dangling when read from the front must have
+    // started on the second byte of a character.
+    if (cut == GbkCut::CleanEnd && endsInsideCharacter(bytes))
+        return decodeForward(bytes, 1, QString(QChar::ReplacementCharacter));
+    return decodeForward(bytes, 0, QString());
+}
+
+std::string toGbk(const QString& text) {
+    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    const QByteArray bytes = encoder.encode(text);
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
