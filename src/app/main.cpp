@@ -1,0 +1,26 @@
+#include "app/Trace.h"
+#include "ui/Fonts.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <unistd.h>
+
+int main(int argc, char* argv[]) {
+    trace(QStringLiteral("process-started"));
+    // Chromium's sandbox cannot run as root; only then does the web engine go without it.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QApplication app(argc, argv);
+    // The loading window hides before the main window shows; that is no reason to quit.
+    app.setQuitOnLastWindowClosed(false);
+    installSongFace();
+
+    MainWindow window;
+    if (!window.OnMainWindowCreated())
+        return 1;
+    app.setQuitOnLastWindowClosed(true);
+    window.show();
+    const int code = app.exec();
+    trace(QStringLiteral("exit %1").arg(code));
+    return code;
+}

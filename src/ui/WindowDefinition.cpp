@@ -1,0 +1,166 @@
+#include "ui/WindowDefinition.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+namespace ui {
+
+namespace {
+
+constexpr int kBorder = 4;
+constexpr int kCaption = 19;
+constexpr int kMenuBar = 19;
+
+QWidget* makeUnit(const UnitDefinition& def, QWidget* parent, const UnitFactory& custom) {
+    switch (def.kind) {
+    case UnitKind::Label: {
+        auto* label = new QLabel(def.text, parent);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setAlignment(def.alignment);
+        return label;
+    }
+    case UnitKind::Button: {
+        auto* button = new QPushButton(def.text, parent);
+        button->setDefault(def.defaultButton);
+        button->setAutoDefault(def.defaultButton);
+        return button;
+    }
+    case UnitKind::EditableComboBox: {
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        return combo;
+    }
+    case UnitKind::TabControl: {
+        auto* tabs = new QTabWidget(parent);
+        for (const QString& caption : def.text.split(QLatin1Char('\n'))) {
+            auto* page = new QWidget(tabs);
+            page->setObjectName(def.name + QLatin1Char('/') + caption);
+            tabs->addTab(page, caption);
+        }
+        return tabs;
+    }
+    case UnitKind::RadioButton:
+        return new QRadioButton(def.text, parent);
+    case UnitKind::Hyperlink: {
+        auto* link = new QLabel(parent);
+        link->setTextFormat(Qt::PlainText);
+        link->setText(def.text);
+        link->setCursor(Qt::PointingHandCursor);
+        QPalette palette = link->palette();
+        palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+        link->setPalette(palette);
+        return link;
+    }
+    case UnitKind::PictureBox: {
+        auto* picture = new QLabel(parent);
+        picture->setPixmap(QPixmap(def.text));
+        picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return picture;
+    }
+    case UnitKind::Divider: {
+        auto* line = new QFrame(parent);
+        line->setFrameShape(QFrame::NoFrame);
+        line->setAutoFillBackground(true);
+        return line;
+    }
+    case UnitKind::Panel: {
+        auto* panel = new QWidget(parent);
+        return panel;
+    }
+    case UnitKind::Custom:
+        return custom ? custom(def, parent) : nullptr;
+    }
+    return nullptr;
+}
+
+// Labels have no click of their own; a release of the left button over one counts as a click.
+class LabelClickFilter : public QObject {
+  public:
+    LabelClickFilter(std::function<void()> handler, QLabel* label)
+        : QObject(label), handler_(std::move(handler)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::LeftButton)
+                return false;
+            auto* label = static_cast<QWidget*>(watched);
+            if (event->type() == QEvent::MouseButtonRelease &&
+                label->rect().contains(mouse->position().toPoint())) {
+                const std::function<void()> handler = handler_; // may outlive the label
+                handler();
+            }
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    std::function<void()> handler_;
+};
+
+// A unit declared on another unit is placed relative to it. On a tab control that means relative
+// to the control itself, not to its page, so it becomes the control's child, above the page.
+QWidget* containerFor(const UnitDefinition& def, QWidget* client, const Units& built) {
+    if (def.parent.isEmpty())
+        return client;
+    QWidget* parent = built.value(def.parent);
+    return parent ? parent : client;
+}
+
+} // namespace
+
+QSize clientSizeFor(const WindowDefinition& definition) {
+    const int height = definition.outerSize.height() - 2 * kBorder - kCaption -
+                       (definition.hasMenuBar ? kMenuBar : 0);
+    return {definition.outerSize.width() - 2 * kBorder, height};
+}
+
+Units buildUnits(QWidget* client, const std::vector<UnitDefinition>& units,
+                 const UnitFactory& custom) {
+    Units built;
+    for (const UnitDefinition& def : units) {
+        QWidget* container = containerFor(def, client, built);
+        QWidget* widget = makeUnit(def, container, custom);
+        if (!widget)
+            continue;
+        widget->setObjectName(def.name);
+        widget->setGeometry(def.geometry);
+        widget->raise();
+        if (def.font)
+            widget->setFont(*def.font);
+        if (def.color) {
+            QPalette palette = widget->palette();
+            palette.setColor(def.kind == UnitKind::Divider ? QPalette::Window
+                                                           : QPalette::WindowText,
+                             *def.color);
+            widget->setPalette(palette);
+        }
+        widget->setVisible(def.visible);
+        built.insert(def.name, widget);
+    }
+    return built;
+}
+
+void bindEvents(const Units& units, const std::vector<Binding>& bindings) {
+    for (const Binding& binding : bindings) {
+        QWidget* widget = units.value(binding.unit);
+        if (binding.event != UnitEvent::Clicked || !widget)
+            continue;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            QObject::connect(button, &QAbstractButton::clicked, button, binding.handler);
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            label->installEventFilter(new LabelClickFilter(binding.handler, label));
+    }
+}
+
+} // namespace ui

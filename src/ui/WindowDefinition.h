@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+// Every window is declared as data: its units (name, kind, place, initial state) and a table that
+// binds (unit, event) pairs to handlers. The builder turns a definition into Qt widgets whose
+// objectName is the declared unit name, so code and tests find units by name.
+namespace ui {
+
+enum class UnitKind {
+    Label,            // text label; transparent background
+    Button,           // push button
+    EditableComboBox, // combo box with an edit field
+    TabControl,       // tab widget; `text` holds the tab captions separated by '\n'
+    RadioButton,      // radio button; `parent` names the tab control when placed on one
+    Hyperlink,        // blue link label; `text` is what it shows
+    PictureBox,       // shows the image resource named in `text`, unscaled, top-left
+    Divider,          // a flat line in `color`
+    Panel,            // a plain container that clips its children
+    Custom,           // made by the window's factory (player, roll-down menu, web view...)
+};
+
+// Every member has a default, so tables may name only what they set (designated initializers).
+struct UnitDefinition {
+    QString name{};
+    UnitKind kind = UnitKind::Label;
+    QRect geometry{}; // client pixels, or relative to `parent`
+    QString text{};
+    bool visible = true;
+    QString parent{}; // another unit's name; empty: the client area
+    std::optional<QFont> font{};
+    std::optional<QColor> color{};
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    bool defaultButton = false;
+};
+
+// Clicked: a button's click; on a label or hyperlink, a left-button release over it.
+enum class UnitEvent { Clicked };
+
+struct Binding {
+    QString unit;
+    UnitEvent event;
+    std::function<void()> handler;
+};
+
+struct WindowDefinition {
+    QString title;
+    QSize outerSize; // the original frame's outer size, frame, caption and menu bar included
+    bool hasMenuBar = false;
+    std::vector<UnitDefinition> units;
+};
+
+using UnitFactory = std::function<QWidget*(const UnitDefinition&, QWidget* parent)>;
+using Units = QHash<QString, QWidget*>;
+
+// The original frames: 4 px borders, a 19 px caption and a 19 px menu bar. The window manager
+// draws its own frame, so only the client area is ours to size.
+QSize clientSizeFor(const WindowDefinition& definition);
+
+// Creates every unit as a child of `client` (or of its declared parent unit), in order.
+Units buildUnits(QWidget* client, const std::vector<UnitDefinition>& units,
+                 const UnitFactory& custom = {});
+
+// Connects each binding's unit event to its handler.
+void bindEvents(const Units& units, const std::vector<Binding>& bindings);
+
+// Finds a unit by name under `root`, whatever its type; nullptr when absent.
+template <typename T> T* unit(const QWidget* root, const QString& name);
+
+} // namespace ui
+
+#include <QWidget>
+
+template <typename T> T* ui::unit(const QWidget* root, const QString& name) {
+    return root->findChild<T*>(name);
+}

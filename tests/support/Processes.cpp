@@ -1,0 +1,143 @@
+#include "Processes.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+namespace {
+const QString kBinDir = QStringLiteral(VELMORA_BIN_DIR);
+
+// Lets queued events run while a test waits on another process.
+void waitABit() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(20);
+}
+} // namespace
+
+StationProcess::StationProcess(const QStringList& arguments) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(kBinDir + QStringLiteral("/velmora-station"),
+                   QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    if (const auto line = waitForLog(QStringLiteral("listening on "), 10000))
+        address_ = line->mid(line->indexOf(QLatin1String("on ")) + 3).trimmed();
+}
+
+StationProcess::~StationProcess() {
+    process_.terminate();
+    if (!process_.waitForFinished(3000))
+        process_.kill();
+    process_.waitForFinished(3000);
+}
+
+QStringList StationProcess::log() {
+    partial_ += process_.readAllStandardOutput();
+    qsizetype end;
+    while ((end = partial_.indexOf('\n')) >= 0) {
+        lines_ << QString::fromUtf8(partial_.left(end));
+        partial_.remove(0, end + 1);
+    }
+    return lines_;
+}
+
+std::optional<QString> StationProcess::waitForLog(const QString& text, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (true) {
+        for (const QString& line : log()) {
+            if (line.contains(text))
+                return line;
+        }
+        if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+            return std::nullopt;
+        process_.waitForReadyRead(50);
+    }
+}
+
+ViewerProcess::ViewerProcess() {
+    QFile::copy(kBinDir + QStringLiteral("/velmora-tv"),
+                dir_.filePath(QStringLiteral("velmora-tv")));
+    QFile::setPermissions(dir_.filePath(QStringLiteral("velmora-tv")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::copy(kBinDir + QStringLiteral("/软件特性.txt"),
+                dir_.filePath(QStringLiteral("软件特性.txt")));
+}
+
+ViewerProcess::~ViewerProcess() {
+    kill();
+}
+
+void ViewerProcess::start(const QString& stationAddress, const QStringList& extraEnvironment) {
+    QStringList env = QProcess::systemEnvironment();
+    env << QStringLiteral("VELMORA_STATION=") + stationAddress
+        << QStringLiteral("VELMORA_AD_URL=http://") + stationAddress + QStringLiteral("/ad/")
+        << QStringLiteral("VELMORA_TRACE=") + dir_.filePath(QStringLiteral("trace.log"))
+        << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy") << extraEnvironment;
+    process_.setEnvironment(env);
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    // Started from elsewhere on purpose: the viewer must find its files beside itself.
+    process_.setWorkingDirectory(QDir::tempPath());
+    process_.start(dir_.filePath(QStringLiteral("velmora-tv")), {});
+}
+
+QStringList ViewerProcess::events(QList<qint64>* times) const {
+    QFile file(dir_.filePath(QStringLiteral("trace.log")));
+    QStringList out;
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        const qsizetype space = line.indexOf(QLatin1Char(' '));
+        if (space < 0)
+            continue;
+        out << line.mid(space + 1);
+        if (times)
+            *times << line.left(space).toLongLong();
+    }
+    return out;
+}
+
+std::optional<QString> ViewerProcess::waitForEvent(const QString& prefix, int timeoutMs) const {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        for (const QString& event : events()) {
+            if (event.startsWith(prefix))
+                return event;
+        }
+        waitABit();
+    }
+    return std::nullopt;
+}
+
+bool ViewerProcess::pressKeyIn(const QString& title, const QString& key) const {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--sync"),
+                   QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                   QStringLiteral("^") + title + QStringLiteral("$"), QStringLiteral("windowfocus"),
+                   QStringLiteral("--sync"), QStringLiteral("key"), key});
+    return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
+}
+
+int ViewerProcess::waitForExit(int timeoutMs) {
+    if (!process_.waitForFinished(timeoutMs))
+        return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+int ViewerProcess::endWithKey(const QString& title, const QString& key, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        pressKeyIn(title, key);
+        if (process_.waitForFinished(1000))
+            return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+    return -1;
+}
+
+void ViewerProcess::kill() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}

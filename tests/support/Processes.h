@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <optional>
+
+// The real station binary on a free loopback port, for tests that need real HTTP.
+class StationProcess {
+  public:
+    explicit StationProcess(const QStringList& arguments = {});
+    ~StationProcess();
+    bool started() const { return !address_.isEmpty(); }
+    QString address() const { return address_; } // 127.0.0.1:PORT
+    QStringList log();                           // every line printed so far
+    // Polls the log until a line contains `text`; the line, or nullopt at the deadline.
+    std::optional<QString> waitForLog(const QString& text, int timeoutMs);
+
+  private:
+    QProcess process_;
+    QString address_;
+    QStringList lines_;
+    QByteArray partial_;
+};
+
+// The real viewer, copied with the features text into a fresh folder, as a user would install it.
+class ViewerProcess {
+  public:
+    ViewerProcess();
+    ~ViewerProcess();
+    QString programDirectory() const { return dir_.path(); }
+    void start(const QString& stationAddress, const QStringList& extraEnvironment = {});
+    QProcess& process() { return process_; }
+    // Trace events as "<event>" with the time stripped; `times` gets the monotonic ms if given.
+    QStringList events(QList<qint64>* times = nullptr) const;
+    std::optional<QString> waitForEvent(const QString& prefix, int timeoutMs) const;
+    // Presses a key (xdotool's name: "Return", "ctrl+q") in the window titled `title`, through
+    // the X server as a user would.
+    bool pressKeyIn(const QString& title, const QString& key) const;
+    int waitForExit(int timeoutMs); // exit code, or -1 if it did not end in time
+    // Presses `key` in the window titled `title` until the viewer ends (a window that has just
+    // been mapped may not take the first key yet); the exit code, or -1.
+    int endWithKey(const QString& title, const QString& key, int timeoutMs);
+    void kill();
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+};

@@ -1,0 +1,231 @@
+#include "app/CatalogueRun.h"
+#include "catalogue/FileIo.h"
+#include "catalogue/PageExtraction.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <map>
+
+namespace {
+
+const CategoryRow& row(int number) {
+    return CategoryTable()[size_t(number - 1)];
+}
+
+// Keeps the units as plain texts and records what the run did, in order.
+class RecordingUnits : public CatalogueUnits {
+  public:
+    void setStepText(const QString& text) override {
+        events.push_back("step " + text.toStdString());
+    }
+    void setEntryBox(const std::string& text) override { entryBox = text; }
+    void appendEntryBox(std::string_view text) override { entryBox.append(text); }
+    std::string readEntryBox() override { return entryBox; }
+    void appendFinishedBox(std::string_view text) override { finishedBox.append(text); }
+    std::string readFinishedBox() override { return finishedBox; }
+    void addGroup(const std::string& title, int first, int second) override {
+        groups.push_back({title, {}});
+        QCOMPARE(first, int(groups.size()));
+        QCOMPARE(second, first);
+    }
+    void addItem(const std::string& title, int group, GbkCut) override {
+        groups.at(size_t(group)).second.push_back(title);
+    }
+    void closeLoadingWindow() override { events.push_back("close"); }
+    void reportIncompleteData() override { events.push_back("incomplete"); }
+
+    std::vector<std::string> events;
+    std::string entryBox;
+    std::string finishedBox;
+    std::vector<std::pair<std::string, std::vector<std::string>>> groups;
+};
+
+// A loading clock that moves only when the run sleeps, plus a fixed amount per read if asked.
+class FakeClock : public RunClock {
+  public:
+    std::int32_t elapsed() override { return now; }
+    void sleepMs(std::int32_t ms) override {
+        sleeps.push_back(ms);
+        now += std::max(ms, 0);
+    }
+    std::int32_t now = 0;
+    std::vector<std::int32_t> sleeps;
+};
+
+std::string page(const CategoryRow& r, int entries) {
+    std::string s = "<html><body>nav<!--Content Start-->";
+    for (int i = 0; i < entries; ++i) {
+        const std::string t =
+            "T" + std::to_string(r.number) + "-" + std::to_string(100 + i) + std::string(8, 'x');
+        const std::string l = "/l/" + std::string(35, char('a' + i % 26));
+        if (r.titleOffset == 39)
+            s += "<strong>" + std::string(31, '.') + t + "<a href=\"" + l + "\">";
+        else if (r.titleOffset == 8)
+            s += "<strong>" + t + "<a href=\"" + l + "\">";
+        else
+            s += "<a href=\"" + l + "\">" + t + "</a>";
+    }
+    return s + "<!--Content End--></body></html>";
+}
+
+} // namespace
+
+class TestCatalogueRun : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void pacing();
+    void fullRun();
+    void failedDownloadsStillFillTheMenu();
+    void oneMissingCategoryIsReported();
+    void listFilesAreReplacedNotExtended();
+    void unwritableFolderKeepsOldFiles();
+
+  private:
+    struct Outcome {
+        RecordingUnits units;
+        FakeClock clock;
+        std::vector<std::string> urls;
+    };
+    void run(Outcome& out, const QString& dir, const std::map<int, std::string>& pages);
+};
+
+void TestCatalogueRun::pacing() {
+    QCOMPARE(stepPacingWait(row(1), 100), 100);
+    QCOMPARE(stepPacingWait(row(1), 199), 100);
+    QCOMPARE(stepPacingWait(row(1), 200), 0);
+    QCOMPARE(stepPacingWait(row(4), 700), 100);
+    QCOMPARE(stepPacingWait(row(4), 800), 0);
+    QCOMPARE(stepPacingWait(row(5), 400), 1100);
+    QCOMPARE(stepPacingWait(row(5), 900), 600);
+    QCOMPARE(stepPacingWait(row(5), 1000), 0);
+    QCOMPARE(stepPacingWait(row(5), 2500), 0);
+    QCOMPARE(loadingHoldWait(1500), 500);
+    QCOMPARE(loadingHoldWait(0), 2000);
+    QCOMPARE(loadingHoldWait(2000), 0);
+    QCOMPARE(loadingHoldWait(2300), 0);
+}
+
+void TestCatalogueRun::run(Outcome& out, const QString& dir,
+                           const std::map<int, std::string>& pages) {
+    CatalogueRunContext context{out.units, out.clock,
+                                [&](const std::string& url) {
+                                    out.urls.push_back(url);
+                                    for (const auto& [number, body] : pages) {
+                                        if (url.ends_with(row(number).pagePath))
+                                            return body;
+                                    }
+                                    return std::string();
+                                },
+                                dir, QStringLiteral("station.test:8080")};
+    CatalogueRun(context);
+}
+
+void TestCatalogueRun::fullRun() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
+    Outcome out;
+    std::map<int, std::string> pages;
+    for (const CategoryRow& r : CategoryTable())
+        pages[r.number] = page(r, r.entryCount + 2);
+    run(out, dir.path(), pages);
+
+    QCOMPARE(out.urls.front(), "http://station.test:8080" + row(1).pagePath);
+    QCOMPARE(out.urls.size(), size_t(5));
+    const std::vector<std::string> events = {"step 新闻联播...",
+                                             "step 药都时空...",
+                                             "step 走进农家...",
+                                             "step 谯城报道...",
+                                             "step 药都论坛...",
+                                             "step 正在生成列表...",
+                                             "close"};
+    QCOMPARE(out.units.events, events);
+    // The clock only moves in sleeps here: four 100 ms steps, then row 5 stretches to 1500 and
+    // the hold to 2000.
+    QCOMPARE(out.clock.sleeps, (std::vector<std::int32_t>{100, 100, 100, 100, 1100, 500}));
+    QCOMPARE(out.units.groups.size(), size_t(5));
+    for (const CategoryRow& r : CategoryTable()) {
+        const auto& [title, items] = out.units.groups[size_t(r.number - 1)];
+        QCOMPARE(title, r.label);
+        QCOMPARE(int(items.size()), r.entryCount);
+        QCOMPARE(items.front(), "T" + std::to_string(r.number) + "-100xxxxxxxx");
+        const std::string section = cutContentSection(pages[r.number]);
+        QCOMPARE(readWholeFile(dir.path() + r.listFile).value(), section);
+    }
+    const std::string spsj = readWholeFile(dir.path() + QStringLiteral("/spsj.txt")).value();
+    QCOMPARE(std::count(spsj.begin(), spsj.end(), '\n'), 175L);
+    QVERIFY(spsj.ends_with("\r\n"));
+    QVERIFY(spsj.starts_with(row(1).label + "|T1-100xxxxxxxx|/l/"));
+    // The entry box holds the last step's lines only.
+    QCOMPARE(out.units.entryBox.substr(0, 9), row(5).label + "|");
+}
+
+void TestCatalogueRun::failedDownloadsStillFillTheMenu() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
+    Outcome out;
+    out.clock.now = 2300; // a slow network: no pacing and no hold
+    run(out, dir.path(), {});
+    QVERIFY(out.clock.sleeps.empty());
+    for (const CategoryRow& r : CategoryTable()) {
+        QCOMPARE(int(out.units.groups[size_t(r.number - 1)].second.size()), r.entryCount);
+        QCOMPARE(fileSize(dir.path() + r.listFile).value(), 0);
+    }
+    const std::string spsj = readWholeFile(dir.path() + QStringLiteral("/spsj.txt")).value();
+    QVERIFY(spsj.starts_with(row(1).label + "||\r\n" + row(1).label + "||\r\n"));
+    QCOMPARE(out.units.events.back(), std::string("incomplete"));
+    QCOMPARE(std::count(out.units.events.begin(), out.units.events.end(), "incomplete"), 1L);
+}
+
+void TestCatalogueRun::oneMissingCategoryIsReported() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
+    Outcome out;
+    std::map<int, std::string> pages;
+    for (int n = 1; n <= 4; ++n)
+        pages[n] = page(row(n), 60);
+    run(out, dir.path(), pages);
+    QCOMPARE(out.units.events.back(), std::string("incomplete"));
+    QCOMPARE(out.units.events.end()[-2], std::string("close"));
+    QCOMPARE(fileSize(dir.path() + row(5).listFile).value(), 0);
+
+    // A one-byte content section is data.
+    Outcome full;
+    pages[5] = "<!--Content Start-->x<!--Content End-->";
+    run(full, dir.path(), pages);
+    QCOMPARE(full.units.events.back(), std::string("close"));
+}
+
+void TestCatalogueRun::listFilesAreReplacedNotExtended() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
+    const QString listFile = dir.path() + row(1).listFile;
+    QVERIFY(writeFileAtomically(listFile, std::string(5000, 'o')));
+    QVERIFY(writeFileAtomically(dir.path() + QStringLiteral("/spsj.txt"), std::string(9000, 'o')));
+    Outcome out;
+    run(out, dir.path(), {{1, "<!--Content Start-->new<!--Content End-->"}});
+    QCOMPARE(readWholeFile(listFile).value(), std::string("new"));
+    const std::string spsj = readWholeFile(dir.path() + QStringLiteral("/spsj.txt")).value();
+    QVERIFY(spsj.find('o') == std::string::npos);
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dir.path() + QStringLiteral("/xzwj")).entryList(QDir::Files).size(), 5);
+}
+
+void TestCatalogueRun::unwritableFolderKeepsOldFiles() {
+    if (geteuid() == 0)
+        QSKIP("root writes into read-only folders");
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/xzwj");
+    QVERIFY(QDir().mkpath(folder));
+    const std::string old = "an older page without markers";
+    QVERIFY(writeFileAtomically(dir.path() + row(2).listFile, old));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    Outcome out;
+    run(out, dir.path(), {{2, "<!--Content Start-->fresh<!--Content End-->"}});
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(readWholeFile(dir.path() + row(2).listFile).value(), old);
+    QCOMPARE(out.units.groups[1].second.front(), std::string());
+}
+
+QTEST_APPLESS_MAIN(TestCatalogueRun)
+#include "tst_catalogue_run.moc"
