@@ -63,6 +63,7 @@ void TestStartupWindow::loadingWindowKeepsTimeAndCannotBeClosed() {
     LoadingElapsed = 0;
     LoadingWindow window;
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(QPixmap(QStringLiteral(":/assets/loading.jpg")).size(), QSize(380, 250));
     QCOMPARE(window.size(), QSize(380, 250));
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("透明标签1"))->text(),
              QStringLiteral("正在获取数据，请稍等..."));
