@@ -1,0 +1,263 @@
+#include "ui/Dialogs.h"
+
+#include "settings/Links.h"
+#include "settings/UpdateSetting.h"
+#include "ui/Fonts.h"
+#include "ui/WindowDefinition.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <memory>
+
+using ui::UnitKind;
+
+const QString kOpenFileFilter =
+    QStringLiteral("可打开的所有文件|*.mp3;*.wav;*.aiff;*.au;*.avi;*.mpeg;*.wma|"
+                   "音频文件|*.mp3;*.wav;*.aiff;*.au|视频文件|*.avi;*.mpeg;*.wma");
+
+QStringList qtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    }
+    return filters;
+}
+
+namespace {
+
+ui::WindowDefinition openUrlDefinition() {
+    return {QStringLiteral("打开 URL"),
+            {388, 152},
+            false,
+            {
+                {.name = QStringLiteral("标签1"),
+                 .kind = UnitKind::Label,
+                 .geometry = {8, 8, 360, 24},
+                 .text = QStringLiteral("请输入要播放的网络媒体的URL路径")},
+                {.name = QStringLiteral("标签2"),
+                 .kind = UnitKind::Label,
+                 .geometry = {8, 24, 288, 24},
+                 .text = QStringLiteral("注意：仅支持Windows Media Player 可打开的文件")},
+                {.name = QStringLiteral("标签3"),
+                 .kind = UnitKind::Label,
+                 .geometry = {16, 56, 56, 24},
+                 .text = QStringLiteral("URL地址：")},
+                {.name = QStringLiteral("组合框1"),
+                 .kind = UnitKind::EditableComboBox,
+                 .geometry = {72, 56, 288, 20}},
+                {.name = QStringLiteral("按钮2"),
+                 .kind = UnitKind::Button,
+                 .geometry = {224, 88, 56, 24},
+                 .text = QStringLiteral("打开")},
+                {.name = QStringLiteral("按钮3"),
+                 .kind = UnitKind::Button,
+                 .geometry = {304, 88, 56, 24},
+                 .text = QStringLiteral("取消")},
+            }};
+}
+
+ui::WindowDefinition settingsDefinition() {
+    return {QStringLiteral("设置"),
+            {380, 250},
+            false,
+            {
+                {.name = QStringLiteral("选择夹1"),
+                 .kind = UnitKind::TabControl,
+                 .geometry = {8, 16, 360, 176},
+                 .text = QStringLiteral("更新")},
+                {.name = QStringLiteral("单选框1"),
+                 .kind = UnitKind::RadioButton,
+                 .geometry = {56, 48, 104, 24},
+                 .text = QStringLiteral("自动更新"),
+                 .parent = QStringLiteral("选择夹1")},
+                {.name = QStringLiteral("单选框2"),
+                 .kind = UnitKind::RadioButton,
+                 .geometry = {56, 80, 88, 24},
+                 .text = QStringLiteral("手动更新"),
+                 .parent = QStringLiteral("选择夹1")},
+                {.name = QStringLiteral("按钮1"),
+                 .kind = UnitKind::Button,
+                 .geometry = {221, 193, 64, 24},
+                 .text = QStringLiteral("确定")},
+                {.name = QStringLiteral("按钮2"),
+                 .kind = UnitKind::Button,
+                 .geometry = {304, 194, 64, 24},
+                 .text = QStringLiteral("取消")},
+            }};
+}
+
+ui::WindowDefinition aboutDefinition() {
+    return {QStringLiteral("关于 Velmora网络电视"),
+            {380, 190},
+            false,
+            {
+                {.name = QStringLiteral("图片框1"),
+                 .kind = UnitKind::PictureBox,
+                 .geometry = {0, 0, 176, 168},
+                 .text = QStringLiteral(":/assets/about.jpg")},
+                {.name = QStringLiteral("标签1"),
+                 .kind = UnitKind::Label,
+                 .geometry = {192, 8, 176, 24},
+                 .text = QStringLiteral("Velmora网络电视"),
+                 .font = songFont(16, true)},
+                {.name = QStringLiteral("标签2"),
+                 .kind = UnitKind::Label,
+                 .geometry = {200, 40, 144, 24},
+                 .text = QStringLiteral("版本： 2.1")},
+                {.name = QStringLiteral("标签3"),
+                 .kind = UnitKind::Label,
+                 .geometry = {200, 72, 48, 16},
+                 .text = QStringLiteral("E-mail：")},
+                {.name = QStringLiteral("超级链接框1"),
+                 .kind = UnitKind::Hyperlink,
+                 .geometry = {246, 71, 118, 16},
+                 .text = QStringLiteral(VELMORA_CONTACT_ADDRESS)},
+                {.name = QStringLiteral("分隔条1"),
+                 .kind = UnitKind::Divider,
+                 .geometry = {184, 104, 184, 2},
+                 .color = QColor(192, 192, 192)},
+                {.name = QStringLiteral("按钮1"),
+                 .kind = UnitKind::Button,
+                 .geometry = {304, 130, 56, 24},
+                 .text = QStringLiteral("确定"),
+                 .defaultButton = true},
+            }};
+}
+
+// A dialog window built from its definition: no owner, fixed size, modal.
+std::unique_ptr<QDialog> createDialog(const ui::WindowDefinition& definition, ui::Units& units) {
+    auto dialog =
+        std::make_unique<QDialog>(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                               Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    dialog->setWindowTitle(definition.title);
+    dialog->setFixedSize(ui::clientSizeFor(definition));
+    dialog->setModal(true);
+    units = ui::buildUnits(dialog.get(), definition.units);
+    return dialog;
+}
+
+template <typename T> T* unitOf(const ui::Units& units, const QString& name) {
+    return qobject_cast<T*>(units.value(name));
+}
+
+// --- OpenUrlDialog ---
+
+void OnOpenUrlOk(QDialog& dialog, const ui::Units& units, const UrlWriter& setUrl) {
+    auto* address = unitOf<QComboBox>(units, QStringLiteral("组合框1"));
+    if (address->currentText().isEmpty()) {
+        QMessageBox message(QMessageBox::NoIcon, QStringLiteral("输入错误！"),
+                            QStringLiteral("  URL地址不得为空！  "), QMessageBox::Ok, &dialog);
+        message.exec();
+        return;
+    }
+    // The text is read again after the check, as typed: no trimming, no completion.
+    setUrl(address->currentText());
+    dialog.accept();
+}
+
+void OnOpenUrlCancel(QDialog& dialog) {
+    dialog.reject();
+}
+
+// --- SettingsWindow ---
+
+void OnSettingsWindowCreated(const ui::Units& units) {
+    const QString checked =
+        storedAutomaticUpdate() ? QStringLiteral("单选框1") : QStringLiteral("单选框2");
+    unitOf<QRadioButton>(units, checked)->setChecked(true);
+}
+
+void OnSettingsOk(QDialog& window, const ui::Units& units) {
+    storeAutomaticUpdate(unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked());
+    window.accept();
+}
+
+void OnSettingsCancel(QDialog& window) {
+    window.reject();
+}
+
+// --- AboutWindow ---
+
+void OnAboutOk(QDialog& window) {
+    window.accept();
+}
+
+void OnContactLinkClicked() {
+    openWithDesktop(contactMailUrl());
+}
+
+} // namespace
+
+void OnOpenFileMenu(QWidget* mainWindow, const UrlWriter& setUrl) {
+    QFileDialog dialog(mainWindow, QStringLiteral("打开"));
+    dialog.setObjectName(QStringLiteral("通用对话框1"));
+    // Qt's own dialog matches the patterns without regard to case; the desktop's dialogs would
+    // hide a camera's "CLIP.WMA".
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = qtNameFilters(kOpenFileFilter);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return;
+    setUrl(QDir::toNativeSeparators(chosen.first()));
+}
+
+void OnOpenUrlMenu(const UrlWriter& setUrl) {
+    ui::Units units;
+    const std::unique_ptr<QDialog> dialog = createDialog(openUrlDefinition(), units);
+    QDialog& window = *dialog;
+    ui::bindEvents(units, {
+                              {QStringLiteral("按钮2"), ui::UnitEvent::Clicked,
+                               [&] { OnOpenUrlOk(window, units, setUrl); }},
+                              {QStringLiteral("按钮3"), ui::UnitEvent::Clicked,
+                               [&] { OnOpenUrlCancel(window); }},
+                          });
+    // Enter in the address field means 打开, through the same check.
+    auto* address = unitOf<QComboBox>(units, QStringLiteral("组合框1"));
+    QObject::connect(address->lineEdit(), &QLineEdit::returnPressed, &window,
+                     [&] { OnOpenUrlOk(window, units, setUrl); });
+    address->setFocus();
+    dialog->exec();
+}
+
+void OnSettingsMenu() {
+    ui::Units units;
+    const std::unique_ptr<QDialog> dialog = createDialog(settingsDefinition(), units);
+    QDialog& window = *dialog;
+    ui::bindEvents(
+        units,
+        {
+            {QStringLiteral("按钮1"), ui::UnitEvent::Clicked, [&] { OnSettingsOk(window, units); }},
+            {QStringLiteral("按钮2"), ui::UnitEvent::Clicked, [&] { OnSettingsCancel(window); }},
+        });
+    OnSettingsWindowCreated(units);
+    dialog->exec();
+}
+
+void OnAboutMenu() {
+    ui::Units units;
+    const std::unique_ptr<QDialog> dialog = createDialog(aboutDefinition(), units);
+    QDialog& window = *dialog;
+    ui::bindEvents(
+        units,
+        {
+            {QStringLiteral("按钮1"), ui::UnitEvent::Clicked, [&] { OnAboutOk(window); }},
+            // The hyperlink's own action, not an event of the window.
+            {QStringLiteral("超级链接框1"), ui::UnitEvent::Clicked, [] { OnContactLinkClicked(); }},
+        });
+    unitOf<QWidget>(units, QStringLiteral("按钮1"))->setFocus();
+    dialog->exec();
+}
