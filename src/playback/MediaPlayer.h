@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <chrono>
+
+class QVBoxLayout;
+class TransportBar;
+class VideoView;
+class VlcEngine;
+
+// The embedded player (播放器1). Writing its URL opens and plays at once; the empty text stops and
+// clears. Video is painted by the widget itself, scaled to fit with its aspect kept, above its own
+// transport bar. Failures show as status text only.
+class MediaPlayer : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MediaPlayer(QWidget* parent = nullptr);
+    ~MediaPlayer() override;
+
+    void setURL(const QString& location);
+    QString URL() const;
+
+    enum class Status { Idle, Connecting, Buffering, Playing, Paused, Stopped, CannotPlay };
+    Q_ENUM(Status)
+    Status status() const;
+    QString statusText() const; // the text shown in the bar
+    qint64 paintedFrames() const;
+
+    // What the transport bar, the keys and the context menu act on.
+    int volume() const;
+    bool isMuted() const;
+    qint64 time() const;   // ms
+    qint64 length() const; // ms, 0 when unknown
+    bool fullScreen() const;
+    void setFullScreen(bool on);
+
+    void setOpenTimeout(std::chrono::milliseconds timeout);
+    std::chrono::milliseconds openTimeout() const;
+
+  Q_SIGNALS:
+    void statusChanged(MediaPlayer::Status);
+    void framePainted();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    bool handleKey(QKeyEvent* event);
+    void showContextMenu(const QPoint& globalPos);
+    void showStatus();
+
+    VlcEngine* engine_;
+    QVBoxLayout* layout_;
+    QWidget* screen_; // video and bar; becomes its own window in full screen
+    VideoView* video_;
+    TransportBar* bar_;
+};

@@ -1,0 +1,140 @@
+#include "playback/TransportBar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("transportBar"));
+
+    seek_ = new QSlider(Qt::Horizontal, this);
+    seek_->setObjectName(QStringLiteral("seekSlider"));
+    seek_->setAccessibleName(QStringLiteral("播放进度"));
+    seek_->setFocusPolicy(Qt::NoFocus);
+    seek_->setEnabled(false);
+    seek_->setRange(0, 0);
+    seek_->setSingleStep(5000);
+    seek_->setPageStep(10000);
+
+    playPause_ = addButton("playPauseButton", QStringLiteral("播放"));
+    stop_ = addButton("stopButton", QStringLiteral("停止"));
+    stop_->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    time_ = new QLabel(formatTime(0) + QStringLiteral(" / ") + formatTime(0), this);
+    time_->setObjectName(QStringLiteral("timeLabel"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusLabel"));
+    status_->setMinimumWidth(60);
+    mute_ = addButton("muteButton", QStringLiteral("静音"));
+    mute_->setCheckable(true);
+    mute_->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+    volume_ = new QSlider(Qt::Horizontal, this);
+    volume_->setObjectName(QStringLiteral("volumeSlider"));
+    volume_->setAccessibleName(QStringLiteral("音量"));
+    volume_->setFocusPolicy(Qt::NoFocus);
+    volume_->setRange(0, 100);
+    volume_->setSingleStep(5);
+    volume_->setPageStep(10);
+    volume_->setFixedWidth(80);
+    fullScreen_ = addButton("fullScreenButton", QStringLiteral("全屏"));
+    showFullScreenState(false);
+    showStatus(MediaPlayer::Status::Idle, QString());
+
+    auto* controls = new QHBoxLayout;
+    controls->setContentsMargins(4, 0, 4, 2);
+    controls->setSpacing(4);
+    controls->addWidget(playPause_);
+    controls->addWidget(stop_);
+    controls->addSpacing(4);
+    controls->addWidget(time_);
+    controls->addSpacing(8);
+    controls->addWidget(status_, 1);
+    controls->addWidget(mute_);
+    controls->addWidget(volume_);
+    controls->addWidget(fullScreen_);
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    rows->addWidget(seek_);
+    rows->addLayout(controls);
+
+    connect(playPause_, &QToolButton::clicked, this, &TransportBar::playPauseRequested);
+    connect(stop_, &QToolButton::clicked, this, &TransportBar::stopRequested);
+    connect(mute_, &QToolButton::clicked, this, &TransportBar::muteRequested);
+    connect(fullScreen_, &QToolButton::clicked, this, &TransportBar::fullScreenRequested);
+    connect(volume_, &QSlider::valueChanged, this, &TransportBar::volumeRequested);
+    // A drag seeks once, where it is let go; clicks and page steps seek at once.
+    connect(seek_, &QSlider::sliderReleased, this,
+            [this] { Q_EMIT seekRequested(seek_->value()); });
+    connect(seek_, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove)
+            Q_EMIT seekRequested(seek_->sliderPosition());
+    });
+}
+
+QToolButton* TransportBar::addButton(const char* name, const QString& tip) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+void TransportBar::showStatus(MediaPlayer::Status status, const QString& text) {
+    status_->setText(text);
+    const bool running = status == MediaPlayer::Status::Playing ||
+                         status == MediaPlayer::Status::Buffering ||
+                         status == MediaPlayer::Status::Connecting;
+    const QString tip = running ? QStringLiteral("暂停") : QStringLiteral("播放");
+    playPause_->setIcon(
+        style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playPause_->setToolTip(tip);
+    playPause_->setAccessibleName(tip);
+}
+
+void TransportBar::showTimes(qint64 time, qint64 length, bool seekable) {
+    time_->setText(formatTime(time) + QStringLiteral(" / ") + formatTime(length));
+    seek_->setEnabled(seekable && length > 0);
+    if (seek_->isSliderDown())
+        return;
+    const QSignalBlocker blocker(seek_);
+    seek_->setRange(0, int(std::min<qint64>(length, INT_MAX)));
+    seek_->setValue(int(std::min<qint64>(time, INT_MAX)));
+}
+
+void TransportBar::showVolume(int volume) {
+    const QSignalBlocker blocker(volume_);
+    volume_->setValue(volume);
+}
+
+void TransportBar::showMuted(bool muted) {
+    mute_->setChecked(muted);
+    mute_->setIcon(
+        style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+}
+
+void TransportBar::showFullScreenState(bool on) {
+    const QString tip = on ? QStringLiteral("退出全屏") : QStringLiteral("全屏");
+    fullScreen_->setIcon(
+        style()->standardIcon(on ? QStyle::SP_TitleBarNormalButton : QStyle::SP_TitleBarMaxButton));
+    fullScreen_->setToolTip(tip);
+    fullScreen_->setAccessibleName(tip);
+}
+
+QString TransportBar::formatTime(qint64 ms) {
+    const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
+    const QChar zero(u'0');
+    if (seconds >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, zero)
+            .arg(seconds % 60, 2, 10, zero);
+    return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, zero).arg(seconds % 60, 2, 10, zero);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "playback/MediaPlayer.h"
+
+#include <QWidget>
+
+class QLabel;
+class QSlider;
+class QToolButton;
+
+// The player's own controls. They only ask; what they show comes back from the engine.
+class TransportBar : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TransportBar(QWidget* parent = nullptr);
+
+    void showStatus(MediaPlayer::Status status, const QString& text);
+    void showTimes(qint64 time, qint64 length, bool seekable);
+    void showVolume(int volume);
+    void showMuted(bool muted);
+    void showFullScreenState(bool on);
+
+    static QString formatTime(qint64 ms);
+
+  Q_SIGNALS:
+    void playPauseRequested();
+    void stopRequested();
+    void seekRequested(qint64 ms);
+    void muteRequested(bool muted);
+    void volumeRequested(int volume);
+    void fullScreenRequested();
+
+  private:
+    QToolButton* addButton(const char* name, const QString& tip);
+
+    QSlider* seek_;
+    QToolButton* playPause_;
+    QToolButton* stop_;
+    QLabel* time_;
+    QLabel* status_;
+    QToolButton* mute_;
+    QSlider* volume_;
+    QToolButton* fullScreen_;
+};

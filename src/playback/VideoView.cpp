@@ -1,0 +1,39 @@
+#include "playback/VideoView.h"
+
+#include "playback/VlcEngine.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+VideoView::VideoView(VlcEngine* engine, QWidget* parent) : QWidget(parent), engine_(engine) {
+    setObjectName(QStringLiteral("videoView"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(16, 16);
+}
+
+void VideoView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    const VlcEngine::Frame frame = engine_->currentFrame();
+    if (frame.image.isNull())
+        return;
+    const QSize shown =
+        QSize(qRound(frame.aspect * 10000), 10000).scaled(size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2),
+                       shown);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, frame.image);
+    if (frame.fresh) {
+        ++paintedFrames_;
+        Q_EMIT framePainted();
+    }
+}
+
+void VideoView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        Q_EMIT doubleClicked();
+        event->accept();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
