@@ -1,15 +1,13 @@
+#include "app/ProcessSetup.h"
 #include "app/Trace.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
-#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     trace(QStringLiteral("process-started"));
-    // Chromium's sandbox cannot run as root; only then does the web engine go without it.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    prepareProcess();
     QApplication app(argc, argv);
     // The loading window hides before the main window shows; that is no reason to quit.
     app.setQuitOnLastWindowClosed(false);

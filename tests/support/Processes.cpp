@@ -99,14 +99,15 @@ QStringList ViewerProcess::events(QList<qint64>* times) const {
 
 std::optional<QString> ViewerProcess::waitForEvent(const QString& prefix, int timeoutMs) const {
     const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
+    while (true) {
         for (const QString& event : events()) {
             if (event.startsWith(prefix))
                 return event;
         }
+        if (deadline.hasExpired())
+            return std::nullopt;
         waitABit();
     }
-    return std::nullopt;
 }
 
 bool ViewerProcess::pressKeyIn(const QString& title, const QString& key) const {

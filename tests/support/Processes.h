@@ -34,7 +34,8 @@ class ViewerProcess {
     // Trace events as "<event>" with the time stripped; `times` gets the monotonic ms if given.
     QStringList events(QList<qint64>* times = nullptr) const;
     std::optional<QString> waitForEvent(const QString& prefix, int timeoutMs) const;
-    // Presses a key (xdotool's name: "Return", "ctrl+q") in the window titled `title`, through
+    // Presses a key (xdotool's name: "Return", "ctrl+q") in the window titled `title` (a
+    // regular expression matched against the whole title), through
     // the X server as a user would.
     bool pressKeyIn(const QString& title, const QString& key) const;
     int waitForExit(int timeoutMs); // exit code, or -1 if it did not end in time
