@@ -108,13 +108,19 @@ VlcEngine::VlcEngine(QObject* parent)
     connect(&openWatchdog_, &QTimer::timeout, this, &VlcEngine::onOpenTimeout);
     timePoll_.setInterval(250);
     connect(&timePoll_, &QTimer::timeout, this, &VlcEngine::pollTimes);
+}
 
+// libVLC loads its plugins when the first medium is opened, not when the window is built, so
+// the start of the program does not wait for it.
+bool VlcEngine::ensurePlayer() {
+    if (player_)
+        return true;
     instance_ = sharedInstance();
     if (!instance_)
-        return;
+        return false;
     player_ = libvlc_media_player_new(instance_.get());
     if (!player_)
-        return;
+        return false;
     const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
     if (!audioOutput.isEmpty())
         libvlc_audio_output_set(player_, audioOutput.constData());
@@ -125,6 +131,7 @@ VlcEngine::VlcEngine(QObject* parent)
     libvlc_event_manager_t* events = libvlc_media_player_event_manager(player_);
     for (int type : EventTypes)
         libvlc_event_attach(events, libvlc_event_e(type), OnVlcEvent, this);
+    return true;
 }
 
 VlcEngine::~VlcEngine() {
@@ -153,7 +160,7 @@ void VlcEngine::open(const QString& location) {
         Q_EMIT timesChanged(0, 0, false);
         return;
     }
-    if (player_)
+    if (ensurePlayer())
         media_.reset(createMedia(instance_.get(), location));
     if (!media_) {
         fail();

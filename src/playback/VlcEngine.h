@@ -100,6 +100,7 @@ class VlcEngine : public QObject {
     void start();
     void clearFrames();
     void fail();
+    bool ensurePlayer();
     bool retryAsMmsh();
     void updateStatus();
     void setStatus(Status status);
