@@ -168,6 +168,8 @@ void TestCountdown::fileOpenedDuringTheCountdownIsReplaced() {
     const QString file = QStringLiteral(VELMORA_TEST_MEDIA_DIR "/sample.wav");
     player_->setURL(file);
     QCOMPARE(player_->URL(), file);
+    // The file really plays meanwhile, under the overlay.
+    QTRY_COMPARE_WITH_TIMEOUT(player_->status(), MediaPlayer::Status::Playing, 15000);
     QVERIFY(overlayVisible());
     for (int i = 0; i < 3; ++i)
         window_->OnAdTimerTick();
