@@ -1,5 +1,4 @@
-#include "Processes.h"
-#include "app/ProcessSetup.h"
+#include "HostedWindow.h"
 #include "playback/MediaPlayer.h"
 #include "playback/StreamUrl.h"
 #include "settings/Links.h"
@@ -8,20 +7,9 @@
 
 #include <QLabel>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
-
-namespace {
-
-class LateClock : public RunClock {
-  public:
-    std::int32_t elapsed() override { return 5000; }
-    void sleepMs(std::int32_t) override {}
-};
-
-} // namespace
 
 class TestCountdown : public QObject {
     Q_OBJECT
@@ -36,7 +24,10 @@ class TestCountdown : public QObject {
     void pressOnTheAdvertisementOpensNothing();
 
   private:
-    void choose(int item); // by keyboard, as a user would
+    void choose(int item) {
+        hosted_->choose(item);
+        QCOMPARE(menu_->SelectedItem(), item);
+    }
     QString label(const char* name) const {
         return window_->findChild<QLabel*>(QString::fromUtf8(name))->text();
     }
@@ -44,44 +35,27 @@ class TestCountdown : public QObject {
         return window_->findChild<QWidget*>(QStringLiteral("广告"))->isVisible();
     }
 
-    std::unique_ptr<StationProcess> station_;
-    QTemporaryDir dir_;
-    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<HostedWindow> hosted_;
+    StationProcess* station_ = nullptr;
+    MainWindow* window_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     MediaPlayer* player_ = nullptr;
     QTimer* timer_ = nullptr;
 };
 
 void TestCountdown::initTestCase() {
-    station_ = std::make_unique<StationProcess>();
-    QVERIFY(station_->started());
-    qputenv("VELMORA_STATION", station_->address().toUtf8());
-    qputenv("VELMORA_AD_URL", QByteArray("http://") + station_->address().toUtf8() + "/ad/");
-    StartupHooks hooks;
-    hooks.makeClock = [] { return std::make_unique<LateClock>(); };
-    hooks.programDirectory = dir_.path();
-    window_ = std::make_unique<MainWindow>(hooks);
-    QVERIFY(window_->OnMainWindowCreated());
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    menu_ = window_->findChild<RollDownMenu*>(QStringLiteral("卷帘式菜单1"));
-    player_ = window_->findChild<MediaPlayer*>(QStringLiteral("播放器1"));
+    hosted_ = std::make_unique<HostedWindow>();
+    QVERIFY(hosted_->ready());
+    station_ = &hosted_->station();
+    window_ = &hosted_->window();
+    menu_ = &hosted_->menu();
+    player_ = &hosted_->player();
     timer_ = window_->findChild<QTimer*>(QStringLiteral("时钟1"));
-    QVERIFY(menu_ && player_ && timer_);
+    QVERIFY(timer_);
 }
 
 void TestCountdown::cleanupTestCase() {
-    window_.reset();
-    station_.reset();
-}
-
-void TestCountdown::choose(int item) {
-    menu_->setFocus();
-    QTest::keyClick(menu_, Qt::Key_Home);
-    for (int i = 0; i <= item; ++i)
-        QTest::keyClick(menu_, Qt::Key_Down);
-    QTest::keyClick(menu_, Qt::Key_Return);
-    QCOMPARE(menu_->SelectedItem(), item);
+    hosted_.reset();
 }
 
 void TestCountdown::overlayUnits() {
@@ -212,11 +186,8 @@ void TestCountdown::pressOnTheAdvertisementOpensNothing() {
 }
 
 int main(int argc, char* argv[]) {
-    qputenv("VELMORA_AUDIO_OUTPUT", "adummy");
-    prepareProcess();
-    QApplication app(argc, argv);
     TestCountdown test;
-    return QTest::qExec(&test, argc, argv);
+    return runHostedTest(test, argc, argv);
 }
 
 #include "tst_countdown.moc"

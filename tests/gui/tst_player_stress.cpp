@@ -1,22 +1,14 @@
-#include "Processes.h"
-#include "app/ProcessSetup.h"
+#include "HostedWindow.h"
 #include "playback/MediaPlayer.h"
 #include "playback/StreamUrl.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 namespace {
-
-class LateClock : public RunClock {
-  public:
-    std::int32_t elapsed() override { return 5000; }
-    void sleepMs(std::int32_t) override {}
-};
 
 qint64 residentKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -41,42 +33,24 @@ class TestPlayerStress : public QObject {
     void rapidSelectionsAndOddLocations();
 
   private:
-    void choose(int item);
+    void choose(int item) { hosted_->choose(item); }
 
-    std::unique_ptr<StationProcess> station_;
-    QTemporaryDir dir_;
-    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<HostedWindow> hosted_;
+    MainWindow* window_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     MediaPlayer* player_ = nullptr;
 };
 
 void TestPlayerStress::initTestCase() {
-    station_ = std::make_unique<StationProcess>();
-    QVERIFY(station_->started());
-    qputenv("VELMORA_STATION", station_->address().toUtf8());
-    qputenv("VELMORA_AD_URL", QByteArray("http://") + station_->address().toUtf8() + "/ad/");
-    StartupHooks hooks;
-    hooks.makeClock = [] { return std::make_unique<LateClock>(); };
-    hooks.programDirectory = dir_.path();
-    window_ = std::make_unique<MainWindow>(hooks);
-    QVERIFY(window_->OnMainWindowCreated());
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    menu_ = window_->findChild<RollDownMenu*>(QStringLiteral("卷帘式菜单1"));
-    player_ = window_->findChild<MediaPlayer*>(QStringLiteral("播放器1"));
+    hosted_ = std::make_unique<HostedWindow>();
+    QVERIFY(hosted_->ready());
+    window_ = &hosted_->window();
+    menu_ = &hosted_->menu();
+    player_ = &hosted_->player();
 }
 
 void TestPlayerStress::cleanupTestCase() {
-    window_.reset();
-    station_.reset();
-}
-
-void TestPlayerStress::choose(int item) {
-    menu_->setFocus();
-    QTest::keyClick(menu_, Qt::Key_Home);
-    for (int i = 0; i <= item; ++i)
-        QTest::keyClick(menu_, Qt::Key_Down);
-    QTest::keyClick(menu_, Qt::Key_Return);
+    hosted_.reset();
 }
 
 void TestPlayerStress::rapidSelectionsAndOddLocations() {
@@ -89,7 +63,7 @@ void TestPlayerStress::rapidSelectionsAndOddLocations() {
         QStringLiteral("nosuchscheme:clip"),
         QStringLiteral("/no/such/folder/clip.wmv"),
         QStringLiteral("   "),
-        QStringLiteral("mms://") + station_->address() + QStringLiteral("/sp/missing.wmv"),
+        QStringLiteral("mms://") + hosted_->station().address() + QStringLiteral("/sp/missing.wmv"),
     };
     // Let the first play settle so that the baseline includes libVLC's own start-up.
     choose(0);
@@ -130,11 +104,8 @@ void TestPlayerStress::rapidSelectionsAndOddLocations() {
 }
 
 int main(int argc, char* argv[]) {
-    qputenv("VELMORA_AUDIO_OUTPUT", "adummy");
-    prepareProcess();
-    QApplication app(argc, argv);
     TestPlayerStress test;
-    return QTest::qExec(&test, argc, argv);
+    return runHostedTest(test, argc, argv);
 }
 
 #include "tst_player_stress.moc"

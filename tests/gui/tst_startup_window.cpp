@@ -1,4 +1,4 @@
-#include "Processes.h"
+#include "HostedWindow.h"
 #include "app/ProgramState.h"
 #include "catalogue/FileIo.h"
 #include "ui/LoadingWindow.h"
@@ -16,13 +16,6 @@
 #include <QTimer>
 
 namespace {
-
-// The run's waits are the real ones in production; here the loading clock is far past them.
-class LateClock : public RunClock {
-  public:
-    std::int32_t elapsed() override { return 5000; }
-    void sleepMs(std::int32_t) override {}
-};
 
 // Answers the next modal message box, noting its title and text.
 void answerNextMessageBox(QPair<QString, QString>& seen) {
