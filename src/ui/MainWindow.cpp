@@ -274,9 +274,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::OnCatalogueItemSelected(int, int) {
-    const std::string title = menu_->ItemTitle(menu_->SelectedItem());
-    setWindowTitle(kTitle + QStringLiteral("——") + menu_->itemText(menu_->SelectedItem()));
-    trace(QStringLiteral("selected ") + gbkToDisplay(title));
+    const QString title = menu_->itemText(menu_->SelectedItem());
+    setWindowTitle(kTitle + QStringLiteral("——") + title);
+    trace(QStringLiteral("selected ") + title);
     player_->setURL(QString());
     adPanel_->setVisible(true);
     adText_->setVisible(true);
