@@ -62,8 +62,10 @@ bool endsInsideCharacter(std::string_view bytes) {
 
 QString gbkToDisplay(std::string_view bytes, GbkCut cut) {
     // A cut that ends clean but leaves a lead byte dangling when read from the front must have
-    // started on the second byte of a character.
-    if (cut == GbkCut::CleanEnd && endsInsideCharacter(bytes))
+    // started on the second byte of a character, but only if that byte can be one and the rest
+    // then reads clean; otherwise the bytes are simply broken and nothing may be dropped.
+    if (cut == GbkCut::CleanEnd && endsInsideCharacter(bytes) &&
+        isTrail(static_cast<unsigned char>(bytes[0])) && !endsInsideCharacter(bytes.substr(1)))
         return decodeForward(bytes, 1, QString(QChar::ReplacementCharacter));
     return decodeForward(bytes, 0, QString());
 }

@@ -78,7 +78,9 @@ void TestByteText::splitText() {
     QFETCH(QByteArray, separator);
     QFETCH(QList<QByteArray>, pieces);
     QList<QByteArray> actual;
-    for (std::string_view piece : SplitText(text.toStdString(), separator.toStdString()))
+    // The pieces point into the text, which must outlive the loop.
+    const std::string bytes = text.toStdString();
+    for (std::string_view piece : SplitText(bytes, separator.toStdString()))
         actual << QByteArray(piece.data(), qsizetype(piece.size()));
     QCOMPARE(actual, pieces);
 }
