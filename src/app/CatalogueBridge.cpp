@@ -8,16 +8,67 @@
 #include <chrono>
 #include <thread>
 
+namespace {
+
+// The blocking hand-over waits on Qt's semaphore, and Qt is not built for the thread sanitizer, so
+// it cannot see the ordering that wait gives. These tell it: what the run wrote before the call
+// comes before the work, and the work comes before everything the run does after it.
+#if defined(__SANITIZE_THREAD__)
+#define VELMORA_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VELMORA_TSAN 1
+#endif
+#endif
+#ifdef VELMORA_TSAN
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+// One token for every hand-over: they follow one another anyway.
+char handOverToken;
+void handOverAcquire() {
+    __tsan_acquire(&handOverToken);
+}
+void handOverRelease() {
+    __tsan_release(&handOverToken);
+}
+#else
+void handOverAcquire() {}
+void handOverRelease() {}
+#endif
+
+// The work as the UI thread runs it. Qt moves it into the call it queues; once it is there,
+// everything the run wrote before is published. Qt may free the call on the run's thread after
+// the wait, so the destructor takes the ordering in as well.
+class HandOver {
+  public:
+    explicit HandOver(const std::function<void()>& work) : work_(&work) {}
+    HandOver(HandOver&& other) noexcept : work_(other.work_) { handOverRelease(); }
+    HandOver& operator=(HandOver&&) = delete;
+    ~HandOver() { handOverAcquire(); }
+    void operator()() const {
+        handOverAcquire();
+        (*work_)();
+        handOverRelease();
+    }
+
+  private:
+    const std::function<void()>* work_;
+};
+
+} // namespace
+
 CatalogueBridge::CatalogueBridge(LoadingWindow* loading, RollDownMenu* menu,
                                  std::function<void()> onIncompleteData, QObject* parent)
     : QObject(parent), loading_(loading), menu_(menu),
       onIncompleteData_(std::move(onIncompleteData)) {}
 
 void CatalogueBridge::onUiThread(const std::function<void()>& work) {
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         work();
-    else
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(this, HandOver(work), Qt::BlockingQueuedConnection);
+    handOverAcquire();
 }
 
 void CatalogueBridge::setStepText(const QString& text) {
