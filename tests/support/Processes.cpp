@@ -5,18 +5,26 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 const QString kBinDir = QStringLiteral(VELMORA_BIN_DIR);
 
 // Lets queued events run while a test waits on another process.
+
 void waitABit() {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QThread::msleep(20);
 }
+// A test that is killed, by a timeout say, takes its station and viewers with it.
+void dieWithParent(QProcess& process) {
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 } // namespace
 
 StationProcess::StationProcess(const QStringList& arguments) {
+    dieWithParent(process_);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(kBinDir + QStringLiteral("/velmora-station"),
                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
@@ -74,6 +82,7 @@ void ViewerProcess::start(const QString& stationAddress, const QStringList& extr
         << QStringLiteral("VELMORA_TRACE=") + dir_.filePath(QStringLiteral("trace.log"))
         << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy") << extraEnvironment;
     process_.setEnvironment(env);
+    dieWithParent(process_);
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
     // Started from elsewhere on purpose: the viewer must find its files beside itself.
     process_.setWorkingDirectory(QDir::tempPath());
