@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QQuickWindow>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -252,6 +253,12 @@ void MainWindow::traceReady() const {
 void MainWindow::createAdView() {
     if (adView_)
         return;
+    // Composited through the GPU scene graph, the view would switch the whole window to GL
+    // composition for good, and every video frame would then recomposite the window (without a
+    // GPU, in a software rasteriser at several times the cost of decoding). The page is a still
+    // banner: software compositing draws it as an ordinary widget.
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     adView_ = new QWebEngineView(adPanel_);
     adView_->setObjectName(QStringLiteral("广告1"));
     adView_->setGeometry(-12, -17, 380, 328);
@@ -283,6 +290,8 @@ void MainWindow::OnCatalogueItemSelected(int, int) {
     adCountdown_->setVisible(true);
     adTimer_->start(1000);
     countdownStep_ = 1;
+    // libVLC loads during the countdown rather than after it, when the user is waiting.
+    player_->prepare();
 }
 
 void MainWindow::OnAdTimerTick() {
