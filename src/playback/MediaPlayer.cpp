@@ -70,6 +70,10 @@ void MediaPlayer::setURL(const QString& location) {
     engine_->open(location);
 }
 
+void MediaPlayer::prepare() {
+    engine_->prepare();
+}
+
 QString MediaPlayer::URL() const {
     return engine_->location();
 }

@@ -20,6 +20,8 @@ class MediaPlayer : public QWidget {
 
     void setURL(const QString& location);
     QString URL() const;
+    // An address is about to be written: loads the engine meanwhile so that playing starts at once.
+    void prepare();
 
     enum class Status { Idle, Connecting, Buffering, Playing, Paused, Stopped, CannotPlay };
     Q_ENUM(Status)

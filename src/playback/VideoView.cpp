@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 VideoView::VideoView(VlcEngine* engine, QWidget* parent) : QWidget(parent), engine_(engine) {
     setObjectName(QStringLiteral("videoView"));
@@ -13,14 +14,18 @@ VideoView::VideoView(VlcEngine* engine, QWidget* parent) : QWidget(parent), engi
 
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
     const VlcEngine::Frame frame = engine_->currentFrame();
-    if (frame.image.isNull())
+    if (frame.image.isNull()) {
+        painter.fillRect(rect(), Qt::black);
         return;
+    }
     const QSize shown =
         QSize(qRound(frame.aspect * 10000), 10000).scaled(size(), Qt::KeepAspectRatio);
     const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2),
                        shown);
+    // Only the bars: blackening the whole view first would write every pixel twice a frame.
+    for (const QRect& bar : QRegion(rect()).subtracted(target))
+        painter.fillRect(bar, Qt::black);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, frame.image);
     if (frame.fresh) {

@@ -134,6 +134,10 @@ bool VlcEngine::ensurePlayer() {
     return true;
 }
 
+void VlcEngine::prepare() {
+    ensurePlayer();
+}
+
 VlcEngine::~VlcEngine() {
     openWatchdog_.stop();
     timePoll_.stop();

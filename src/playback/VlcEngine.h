@@ -40,6 +40,8 @@ class VlcEngine : public QObject {
 
     // Replaces whatever played before. The empty text stops and clears.
     void open(const QString& location);
+    // Makes libVLC's player ahead of an open() that is known to come; opens nothing.
+    void prepare();
     QString location() const { return location_; }
 
     Status status() const { return status_; }
