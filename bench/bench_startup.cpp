@@ -84,7 +84,9 @@ std::string syntheticPage(size_t bytes) {
     return page + "<!--Content End--></body></html>";
 }
 
-double cpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+double cpuSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
 
 } // namespace
 
