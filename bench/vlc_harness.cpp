@@ -6,6 +6,8 @@
 // Prints "instance <ms>" (libVLC instance and player made), "first-display <ms>" (URL handed over
 // -> first display callback), then plays on for SECONDS (default 0) and prints "frames <n>" before
 // it ends. VELMORA_AUDIO_OUTPUT picks the audio output, as for the viewer.
+#include "playback/VlcEngine.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -95,23 +97,11 @@ int main(int argc, char* argv[]) {
     const std::string url = argv[1];
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 0;
 
-    // Kept in step with VlcEngine's instance by hand.
-    std::vector<std::string> args = {
-        "--quiet",
-        "--no-video-title-show",
-        "--no-stats",
-        "--no-snapshot-preview",
-        "--no-sub-autodetect-file",
-        "--mms-timeout=3000",
-        "--network-caching=1000",
-        "--no-http-reconnect",
-    };
-    const char* audioOutput = std::getenv("VELMORA_AUDIO_OUTPUT");
-    if (audioOutput && *audioOutput)
-        args.push_back(std::string("--aout=") + audioOutput);
+    // The viewer's own options, so the two differ only in what the viewer does with frames.
+    const std::vector<QByteArray> args = VlcEngine::instanceArguments();
     std::vector<const char*> argvVlc;
-    for (const std::string& arg : args)
-        argvVlc.push_back(arg.c_str());
+    for (const QByteArray& arg : args)
+        argvVlc.push_back(arg.constData());
 
     const Clock::time_point created = Clock::now();
     std::unique_ptr<libvlc_instance_t, void (*)(libvlc_instance_t*)> instance(
@@ -122,7 +112,7 @@ int main(int argc, char* argv[]) {
         libvlc_media_player_new(instance.get()), libvlc_media_player_release);
     if (!player)
         return 1;
-    if (audioOutput && *audioOutput)
+    if (const char* audioOutput = std::getenv("VELMORA_AUDIO_OUTPUT"); audioOutput && *audioOutput)
         libvlc_audio_output_set(player.get(), audioOutput);
     libvlc_audio_set_volume(player.get(), 50);
     std::printf("instance %.1f\n",

@@ -13,8 +13,6 @@
 
 namespace {
 
-// libVLC's defaults hold a silent MMS server for about 100 s and retry HTTP for ever; the watchdog
-// is the last word, these only make the common failures quick.
 std::shared_ptr<libvlc_instance_t> sharedInstance() {
     static std::mutex mutex;
     static std::weak_ptr<libvlc_instance_t> shared;
@@ -22,20 +20,7 @@ std::shared_ptr<libvlc_instance_t> sharedInstance() {
     if (auto instance = shared.lock())
         return instance;
 
-    std::vector<QByteArray> args = {
-        "--quiet",
-        "--no-video-title-show",
-        "--no-stats",
-        "--no-snapshot-preview",
-        "--no-sub-autodetect-file",
-        "--mms-timeout=3000",
-        "--network-caching=1000",
-        "--no-http-reconnect",
-    };
-    // Tests and headless machines pick a silent output.
-    const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
-    if (!audioOutput.isEmpty())
-        args.push_back("--aout=" + audioOutput);
+    const std::vector<QByteArray> args = VlcEngine::instanceArguments();
     std::vector<const char*> argv;
     for (const QByteArray& arg : args)
         argv.push_back(arg.constData());
@@ -100,6 +85,26 @@ struct VlcEngine::Buffer {
     int pitch;
     uchar* data;
 };
+
+// libVLC's defaults hold a silent MMS server for about 100 s and retry HTTP for ever; the watchdog
+// is the last word, these only make the common failures quick.
+std::vector<QByteArray> VlcEngine::instanceArguments() {
+    std::vector<QByteArray> args = {
+        "--quiet",
+        "--no-video-title-show",
+        "--no-stats",
+        "--no-snapshot-preview",
+        "--no-sub-autodetect-file",
+        "--mms-timeout=3000",
+        "--network-caching=1000",
+        "--no-http-reconnect",
+    };
+    // Tests and headless machines pick a silent output.
+    const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
+    if (!audioOutput.isEmpty())
+        args.push_back("--aout=" + audioOutput);
+    return args;
+}
 
 VlcEngine::VlcEngine(QObject* parent)
     : QObject(parent), media_(nullptr, libvlc_media_release),

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 struct libvlc_instance_t;
 struct libvlc_media_player_t;
@@ -34,6 +35,8 @@ class VlcEngine : public QObject {
 
     static constexpr std::chrono::milliseconds DefaultOpenTimeout{20000};
     static constexpr int DefaultVolume = 50;
+    // The options every libVLC instance of the viewer is made with.
+    static std::vector<QByteArray> instanceArguments();
 
     explicit VlcEngine(QObject* parent = nullptr);
     ~VlcEngine() override;
