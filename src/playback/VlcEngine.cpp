@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 #include <vlc/vlc.h>
 
@@ -115,43 +116,68 @@ VlcEngine::VlcEngine(QObject* parent)
     connect(&timePoll_, &QTimer::timeout, this, &VlcEngine::pollTimes);
 }
 
-// libVLC loads its plugins when the first medium is opened, not when the window is built, so
-// the start of the program does not wait for it.
-bool VlcEngine::ensurePlayer() {
-    if (player_)
-        return true;
-    instance_ = sharedInstance();
-    if (!instance_)
-        return false;
-    player_ = libvlc_media_player_new(instance_.get());
-    if (!player_)
-        return false;
-    const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
-    if (!audioOutput.isEmpty())
-        libvlc_audio_output_set(player_, audioOutput.constData());
-    // The player keeps one audio output across media; set it before the first sound.
-    applyAudio();
-    libvlc_video_set_callbacks(player_, OnVideoLock, nullptr, OnVideoDisplay, this);
-    libvlc_video_set_format_callbacks(player_, OnVideoFormat, nullptr);
-    libvlc_event_manager_t* events = libvlc_media_player_event_manager(player_);
-    for (int type : EventTypes)
-        libvlc_event_attach(events, libvlc_event_e(type), OnVlcEvent, this);
-    return true;
+// libVLC loads its plugins on first use, on a thread of its own: neither the start of the program
+// nor the countdown waits for it (a cold plugin cache takes seconds).
+void VlcEngine::prepare() {
+    if (creation_ != Creation::NotStarted)
+        return;
+    creation_ = Creation::Running;
+    creator_ = std::thread([this, gate = creationGate_] {
+        if (gate)
+            gate();
+        std::shared_ptr<libvlc_instance_t> instance = sharedInstance();
+        std::shared_ptr<libvlc_media_player_t> player;
+        if (instance) {
+            if (libvlc_media_player_t* raw = libvlc_media_player_new(instance.get()))
+                player.reset(raw, libvlc_media_player_release);
+        }
+        // Posted, so it lands after every open() the UI thread has made meanwhile. Should the
+        // engine go first, Qt drops the call and the handles with it.
+        QMetaObject::invokeMethod(
+            this, [this, instance, player] { onPlayerCreated(instance, player); },
+            Qt::QueuedConnection);
+    });
 }
 
-void VlcEngine::prepare() {
-    ensurePlayer();
+void VlcEngine::onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
+                                std::shared_ptr<libvlc_media_player_t> player) {
+    if (creator_.joinable())
+        creator_.join();
+    if (!player) {
+        // Tried again by the next open().
+        creation_ = Creation::NotStarted;
+        if (std::exchange(openPending_, false))
+            fail();
+        return;
+    }
+    creation_ = Creation::Done;
+    instance_ = std::move(instance);
+    player_ = std::move(player);
+    libvlc_media_player_t* p = player_.get();
+    const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
+    if (!audioOutput.isEmpty())
+        libvlc_audio_output_set(p, audioOutput.constData());
+    // The player keeps one audio output across media; set it before the first sound.
+    applyAudio();
+    libvlc_video_set_callbacks(p, OnVideoLock, nullptr, OnVideoDisplay, this);
+    libvlc_video_set_format_callbacks(p, OnVideoFormat, nullptr);
+    libvlc_event_manager_t* events = libvlc_media_player_event_manager(p);
+    for (int type : EventTypes)
+        libvlc_event_attach(events, libvlc_event_e(type), OnVlcEvent, this);
+    if (std::exchange(openPending_, false))
+        openNow();
 }
 
 VlcEngine::~VlcEngine() {
     openWatchdog_.stop();
     timePoll_.stop();
+    if (creator_.joinable())
+        creator_.join();
     if (player_) {
         // Stopping joins libVLC's input and video threads, so no callback runs past this point
         // and the frame buffers can go.
-        libvlc_media_player_stop(player_);
-        libvlc_media_player_release(player_);
-        player_ = nullptr;
+        libvlc_media_player_stop(player_.get());
+        player_.reset();
     }
     media_.reset();
 }
@@ -161,7 +187,7 @@ void VlcEngine::open(const QString& location) {
     location_ = location;
     triedMmsh_ = false;
     if (player_)
-        libvlc_media_player_set_media(player_, nullptr);
+        libvlc_media_player_set_media(player_.get(), nullptr);
     media_.reset();
     if (location.isEmpty()) {
         // libVLC must never see an empty location: it breaks its next stop.
@@ -169,20 +195,32 @@ void VlcEngine::open(const QString& location) {
         Q_EMIT timesChanged(0, 0, false);
         return;
     }
-    if (ensurePlayer())
-        media_.reset(createMedia(instance_.get(), location));
+    if (!player_) {
+        // The player is on its way; the newest location is the one it opens.
+        openPending_ = true;
+        setStatus(Status::Connecting);
+        Q_EMIT timesChanged(0, 0, false);
+        openWatchdog_.start(openTimeout_);
+        prepare();
+        return;
+    }
+    openNow();
+}
+
+void VlcEngine::openNow() {
+    media_.reset(createMedia(instance_.get(), location_));
     if (!media_) {
         fail();
         return;
     }
-    libvlc_media_player_set_media(player_, media_.get());
+    libvlc_media_player_set_media(player_.get(), media_.get());
     start();
 }
 
 void VlcEngine::start() {
     setStatus(Status::Connecting);
     Q_EMIT timesChanged(0, 0, false);
-    if (libvlc_media_player_play(player_) != 0) {
+    if (libvlc_media_player_play(player_.get()) != 0) {
         fail();
         return;
     }
@@ -192,8 +230,9 @@ void VlcEngine::start() {
 void VlcEngine::halt() {
     openWatchdog_.stop();
     timePoll_.stop();
+    openPending_ = false;
     if (player_)
-        libvlc_media_player_stop(player_);
+        libvlc_media_player_stop(player_.get());
     ++generation_;
     clearFrames();
     opened_ = false;
@@ -221,7 +260,7 @@ bool VlcEngine::retryAsMmsh() {
         return false;
     halt();
     media_ = std::move(media);
-    libvlc_media_player_set_media(player_, media_.get());
+    libvlc_media_player_set_media(player_.get(), media_.get());
     start();
     return true;
 }
@@ -235,7 +274,7 @@ void VlcEngine::fail() {
 
 void VlcEngine::togglePause() {
     if (status_ == Status::Playing || status_ == Status::Buffering)
-        libvlc_media_player_set_pause(player_, 1);
+        libvlc_media_player_set_pause(player_.get(), 1);
     else
         play();
 }
@@ -243,7 +282,7 @@ void VlcEngine::togglePause() {
 void VlcEngine::play() {
     switch (status_) {
     case Status::Paused:
-        libvlc_media_player_set_pause(player_, 0);
+        libvlc_media_player_set_pause(player_.get(), 0);
         break;
     case Status::Stopped:
     case Status::CannotPlay:
@@ -269,12 +308,12 @@ void VlcEngine::stop() {
 }
 
 void VlcEngine::seekTo(qint64 ms) {
-    if (!opened_ || !player_ || !libvlc_media_player_is_seekable(player_))
+    if (!opened_ || !player_ || !libvlc_media_player_is_seekable(player_.get()))
         return;
     ms = std::max<qint64>(ms, 0);
     if (length_ > 0)
         ms = std::min(ms, length_);
-    libvlc_media_player_set_time(player_, ms);
+    libvlc_media_player_set_time(player_.get(), ms);
     // The bar follows at once; time() waits for libVLC to report where it really is.
     Q_EMIT timesChanged(ms, length_, seekable_);
 }
@@ -282,7 +321,7 @@ void VlcEngine::seekTo(qint64 ms) {
 void VlcEngine::seekBy(qint64 ms) {
     if (!opened_ || !player_)
         return;
-    seekTo(libvlc_media_player_get_time(player_) + ms);
+    seekTo(libvlc_media_player_get_time(player_.get()) + ms);
 }
 
 void VlcEngine::setVolume(int volume) {
@@ -291,7 +330,7 @@ void VlcEngine::setVolume(int volume) {
         return;
     volume_ = volume;
     if (player_)
-        libvlc_audio_set_volume(player_, volume_);
+        libvlc_audio_set_volume(player_.get(), volume_);
     Q_EMIT volumeChanged(volume_);
 }
 
@@ -300,14 +339,14 @@ void VlcEngine::setMuted(bool muted) {
         return;
     muted_ = muted;
     if (player_)
-        libvlc_audio_set_mute(player_, muted_ ? 1 : 0);
+        libvlc_audio_set_mute(player_.get(), muted_ ? 1 : 0);
     Q_EMIT mutedChanged(muted_);
 }
 
 // Some audio outputs bring back a volume of their own when a stream starts; ours wins.
 void VlcEngine::applyAudio() {
-    libvlc_audio_set_volume(player_, volume_);
-    libvlc_audio_set_mute(player_, muted_ ? 1 : 0);
+    libvlc_audio_set_volume(player_.get(), volume_);
+    libvlc_audio_set_mute(player_.get(), muted_ ? 1 : 0);
 }
 
 void VlcEngine::setStatus(Status status) {
@@ -340,9 +379,9 @@ void VlcEngine::onOpenTimeout() {
 void VlcEngine::pollTimes() {
     if (!player_ || !opened_)
         return;
-    const qint64 time = std::max<qint64>(libvlc_media_player_get_time(player_), 0);
-    const qint64 length = std::max<qint64>(libvlc_media_player_get_length(player_), 0);
-    const bool seekable = libvlc_media_player_is_seekable(player_) != 0;
+    const qint64 time = std::max<qint64>(libvlc_media_player_get_time(player_.get()), 0);
+    const qint64 length = std::max<qint64>(libvlc_media_player_get_length(player_.get()), 0);
+    const bool seekable = libvlc_media_player_is_seekable(player_.get()) != 0;
     if (time > 0)
         played_ = true;
     if (time == time_ && length == length_ && seekable == seekable_)

@@ -8,8 +8,10 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 struct libvlc_instance_t;
@@ -41,10 +43,15 @@ class VlcEngine : public QObject {
     explicit VlcEngine(QObject* parent = nullptr);
     ~VlcEngine() override;
 
-    // Replaces whatever played before. The empty text stops and clears.
+    // Replaces whatever played before. The empty text stops and clears. Until libVLC's player
+    // exists the location waits for it; whatever was written last is what then opens.
     void open(const QString& location);
-    // Makes libVLC's player ahead of an open() that is known to come; opens nothing.
+    // Starts making libVLC's player, off the UI thread, ahead of an open() that is known to come;
+    // opens nothing. The first open() starts it too.
     void prepare();
+    // Runs on the making thread before libVLC is loaded; tests hold the making open with it.
+    void setCreationGate(std::function<void()> gate) { creationGate_ = std::move(gate); }
+    bool playerReady() const { return bool(player_); }
     QString location() const { return location_; }
 
     Status status() const { return status_; }
@@ -96,6 +103,9 @@ class VlcEngine : public QObject {
     static void OnVideoDisplay(void* opaque, void* picture);
 
     void handleEvent(quint64 generation, Event event);
+    void onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
+                         std::shared_ptr<libvlc_media_player_t> player);
+    void openNow();
     void handleFrame();
     void onOpenTimeout();
     void pollTimes();
@@ -105,15 +115,20 @@ class VlcEngine : public QObject {
     void start();
     void clearFrames();
     void fail();
-    bool ensurePlayer();
     bool retryAsMmsh();
     void updateStatus();
     void setStatus(Status status);
     void applyAudio();
     void readVideoGeometry();
 
+    enum class Creation { NotStarted, Running, Done };
+    Creation creation_ = Creation::NotStarted;
+    std::thread creator_;
+    std::function<void()> creationGate_;
+    bool openPending_ = false; // location_ waits for the player
+
     std::shared_ptr<libvlc_instance_t> instance_;
-    libvlc_media_player_t* player_ = nullptr;
+    std::shared_ptr<libvlc_media_player_t> player_;
     std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media_;
 
     QString location_;
