@@ -121,15 +121,14 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Clicks at a point of the main window, as a user would with the mouse.
-bool clickInMainWindow(int x, int y) {
+// Clicks at a point of the native window the viewer reported shown, as a user would with the
+// mouse. False when the click never reached it.
+bool clickInWindow(const QString& window, int x, int y) {
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--sync"),
-                   QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                   QStringLiteral("^Velmora网络电视$"), QStringLiteral("mousemove"),
-                   QStringLiteral("--window"), QStringLiteral("%1"), QString::number(x),
-                   QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+                  {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                   QString::number(x), QString::number(y), QStringLiteral("click"),
+                   QStringLiteral("1")});
     return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
 }
 
@@ -284,13 +283,13 @@ bool runViewer(Station& station, int cpuSeconds, Run& run, QString& url) {
     }
     run.pssReady = double(settledPss(viewer.pid(), 15000)) / 1024;
 
-    std::optional<std::pair<qint64, QString>> selected;
+    // One click that landed: a second one could fold the group or choose anew.
+    const auto shown = viewer.waitFor(QStringLiteral("shown window="), 20000);
     const QDeadlineTimer deadline(20000);
-    while (!selected && !deadline.hasExpired()) {
-        clickInMainWindow(650, 62);
-        selected = viewer.waitFor(QStringLiteral("selected "), 1000);
-    }
-    const auto play = viewer.waitFor(QStringLiteral("play "), 15000);
+    while (shown && !clickInWindow(shown->second.mid(13), 650, 62) && !deadline.hasExpired())
+        QThread::msleep(50);
+    const auto selected = viewer.waitFor(QStringLiteral("selected "), 20000);
+    const auto play = selected ? viewer.waitFor(QStringLiteral("play "), 15000) : std::nullopt;
     const auto frame = viewer.waitFor(QStringLiteral("first-frame"), 20000);
     station.drain();
     if (!play || !frame) {

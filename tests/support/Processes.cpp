@@ -129,6 +129,40 @@ bool ViewerProcess::pressKeyIn(const QString& title, const QString& key) const {
     return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
 }
 
+bool ViewerProcess::clickInMainWindow(int x, int y, int timeoutMs) const {
+    // The window named by the viewer itself: searching by title races with every other window
+    // the process makes and destroys meanwhile, and the title changes with the first choice.
+    QString window;
+    for (const QString& event : events()) {
+        if (event.startsWith(QLatin1String("shown window=")))
+            window = event.mid(13);
+    }
+    if (window.isEmpty()) {
+        const auto shown = waitForEvent(QStringLiteral("shown window="), timeoutMs);
+        if (!shown)
+            return false;
+        window = shown->mid(13);
+    }
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                   QString::number(x), QString::number(y), QStringLiteral("click"),
+                   QStringLiteral("1")});
+    return xdotool.waitForFinished(15000) && xdotool.exitStatus() == QProcess::NormalExit &&
+           xdotool.exitCode() == 0;
+}
+
+std::optional<QString> ViewerProcess::clickAndWaitFor(int x, int y, const QString& prefix,
+                                                      int timeoutMs) const {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (clickInMainWindow(x, y, int(deadline.remainingTime())))
+            return waitForEvent(prefix, int(deadline.remainingTime()));
+        waitABit();
+    }
+    return std::nullopt;
+}
+
 int ViewerProcess::waitForExit(int timeoutMs) {
     if (!process_.waitForFinished(timeoutMs))
         return -1;

@@ -38,6 +38,14 @@ class ViewerProcess {
     // regular expression matched against the whole title), through
     // the X server as a user would.
     bool pressKeyIn(const QString& title, const QString& key) const;
+    // Clicks at a point of the main window (its native window, menu bar included), as a user
+    // would with the mouse, once the viewer has reported that window shown. False when the click
+    // provably never reached the window (it was not shown in time, or the X server refused).
+    bool clickInMainWindow(int x, int y, int timeoutMs = 60000) const;
+    // Clicks once at a point of the main window and waits for the trace event that starts with
+    // `prefix`. Clicks again only when a click provably did not land; the event, or nullopt.
+    std::optional<QString> clickAndWaitFor(int x, int y, const QString& prefix,
+                                           int timeoutMs) const;
     int waitForExit(int timeoutMs); // exit code, or -1 if it did not end in time
     // Presses `key` in the window titled `title` until the viewer ends (a window that has just
     // been mapped may not take the first key yet); the exit code, or -1.
