@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs the whole suite N times in a row (default 20) after one build, and counts the runs that
+# failed. A test that fails by chance is a defect: run this idle and under `stress --cpu 2`.
+# The logs of failed runs are kept in build/soak/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-20}
+scripts/deps.sh
+cmake --preset ci >/dev/null
+cmake --build --preset ci >/dev/null
+mkdir -p build/soak
+failed=0
+for i in $(seq "$runs"); do
+  log=build/soak/run-$i.log
+  start=$(date +%s)
+  if xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset ci -j2 >"$log" 2>&1; then
+    echo "run $i/$runs: passed in $(($(date +%s) - start)) s"
+    rm -f "$log"
+  else
+    failed=$((failed + 1))
+    echo "run $i/$runs: FAILED in $(($(date +%s) - start)) s:" \
+      "$(grep -E '^\s+[0-9]+ - ' "$log" | sed 's/^ *[0-9]* - //' | tr '\n' ' ')(log: $log)"
+  fi
+done
+echo "$failed of $runs runs failed"
+[ "$failed" -eq 0 ]
