@@ -6,7 +6,8 @@
 // Prints "instance <ms>" (libVLC instance and player made), "first-display <ms>" (URL handed over
 // -> first display callback), then plays on for SECONDS (default 0) and prints "frames <n>" before
 // it ends. VELMORA_AUDIO_OUTPUT picks the audio output, as for the viewer.
-#include "playback/VlcEngine.h"
+#include "app/Config.h"
+#include "playback/VlcMedia.h"
 
 #include <atomic>
 #include <chrono>
@@ -98,7 +99,8 @@ int main(int argc, char* argv[]) {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 0;
 
     // The viewer's own options, so the two differ only in what the viewer does with frames.
-    const std::vector<QByteArray> args = VlcEngine::instanceArguments();
+    const EngineOptions options = Config::fromEnvironment().engine;
+    const std::vector<QByteArray> args = vlcInstanceArguments(options);
     std::vector<const char*> argvVlc;
     for (const QByteArray& arg : args)
         argvVlc.push_back(arg.constData());
@@ -112,8 +114,8 @@ int main(int argc, char* argv[]) {
         libvlc_media_player_new(instance.get()), libvlc_media_player_release);
     if (!player)
         return 1;
-    if (const char* audioOutput = std::getenv("VELMORA_AUDIO_OUTPUT"); audioOutput && *audioOutput)
-        libvlc_audio_output_set(player.get(), audioOutput);
+    if (!options.audioOutput.isEmpty())
+        libvlc_audio_output_set(player.get(), options.audioOutput.constData());
     libvlc_audio_set_volume(player.get(), 50);
     std::printf("instance %.1f\n",
                 std::chrono::duration<double, std::milli>(Clock::now() - created).count());

@@ -1,8 +1,9 @@
 #include "app/CatalogueBridge.h"
 
 #include "app/ProgramState.h"
+#include "app/Trace.h"
 #include "ui/LoadingWindow.h"
-#include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuModel.h"
 
 #include <QThread>
 #include <chrono>
@@ -57,7 +58,7 @@ class HandOver {
 
 } // namespace
 
-CatalogueBridge::CatalogueBridge(LoadingWindow* loading, RollDownMenu* menu,
+CatalogueBridge::CatalogueBridge(LoadingWindow* loading, RollDownMenuModel* menu,
                                  std::function<void()> onIncompleteData, QObject* parent)
     : QObject(parent), loading_(loading), menu_(menu),
       onIncompleteData_(std::move(onIncompleteData)) {}
@@ -76,6 +77,7 @@ void CatalogueBridge::setStepText(const QString& text) {
         if (loading_)
             loading_->setStepText(text);
     });
+    trace(QStringLiteral("step ") + text);
 }
 
 void CatalogueBridge::setEntryBox(const std::string& text) {
@@ -135,6 +137,7 @@ void CatalogueBridge::closeLoadingWindow() {
     onUiThread([&] {
         if (loading_)
             loading_->closeFromRun();
+        trace(QStringLiteral("loading-closed elapsed=%1").arg(LoadingElapsed.load()));
     });
 }
 

@@ -7,14 +7,14 @@
 #include <functional>
 
 class LoadingWindow;
-class RollDownMenu;
+class RollDownMenuModel;
 
 // Carries every unit operation of the run from its thread to the UI thread and returns once the
 // change has taken effect there. The UI thread never waits for the run.
 class CatalogueBridge : public QObject, public CatalogueUnits {
     Q_OBJECT
   public:
-    CatalogueBridge(LoadingWindow* loading, RollDownMenu* menu,
+    CatalogueBridge(LoadingWindow* loading, RollDownMenuModel* menu,
                     std::function<void()> onIncompleteData, QObject* parent = nullptr);
 
     void setStepText(const QString& text) override;
@@ -32,7 +32,7 @@ class CatalogueBridge : public QObject, public CatalogueUnits {
     void onUiThread(const std::function<void()>& work);
 
     QPointer<LoadingWindow> loading_;
-    QPointer<RollDownMenu> menu_;
+    QPointer<RollDownMenuModel> menu_;
     std::function<void()> onIncompleteData_;
 };
 

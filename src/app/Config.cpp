@@ -1,16 +1,30 @@
 #include "app/Config.h"
 
 namespace {
-QString fromEnvironment(const char* name, const char* fallback) {
+
+QString textOr(const char* name, const QString& fallback) {
     const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? QString::fromUtf8(fallback) : value;
+    return value.isEmpty() ? fallback : value;
 }
+
 } // namespace
 
-QString stationHost() {
-    return fromEnvironment("VELMORA_STATION", VELMORA_STATION_HOST);
+Config Config::defaults() {
+    Config config;
+    config.stationHost = QStringLiteral(VELMORA_STATION_HOST);
+    config.adUrl = QStringLiteral(VELMORA_AD_URL);
+    return config;
 }
 
-QString adUrl() {
-    return fromEnvironment("VELMORA_AD_URL", VELMORA_AD_URL);
+Config Config::fromEnvironment() {
+    Config config = defaults();
+    config.stationHost = textOr("VELMORA_STATION", config.stationHost);
+    config.adUrl = textOr("VELMORA_AD_URL", config.adUrl);
+    config.engine.audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VELMORA_OPEN_TIMEOUT_MS", &ok);
+    if (ok && ms > 0)
+        config.engine.openTimeout = std::chrono::milliseconds(ms);
+    config.tracePath = qEnvironmentVariable("VELMORA_TRACE");
+    return config;
 }

@@ -1,8 +1,22 @@
 #pragma once
 
+#include "playback/EngineOptions.h"
+#include "ui/MainWindow.h"
+
 #include <QString>
 
-// Endpoints are build-time constants; VELMORA_STATION (host:port) and VELMORA_AD_URL override
-// them at run time, for the demo and for tests.
-QString stationHost();
-QString adUrl();
+// Everything the process takes from outside the code: the build-time endpoints, and the
+// environment variables that override them for the demo and for tests. Read once, at start, here
+// and nowhere else.
+struct Config {
+    QString stationHost;  // host[:port] of the web and stream server: VELMORA_STATION
+    QString adUrl;        // the advertisement page: VELMORA_AD_URL
+    EngineOptions engine; // VELMORA_AUDIO_OUTPUT (a libVLC audio output), VELMORA_OPEN_TIMEOUT_MS
+    QString tracePath;    // VELMORA_TRACE: where the opt-in record of events goes; empty: none
+
+    // The build-time values, with no environment applied.
+    static Config defaults();
+    static Config fromEnvironment();
+
+    MainWindowConfig mainWindow() const { return {stationHost, adUrl, engine}; }
+};

@@ -1,16 +1,10 @@
 #pragma once
 
-#include <QString>
 #include <atomic>
 #include <cstdint>
 
-// Program-wide state. ProgramDirectory is set once on the UI thread before the catalogue run's
-// thread starts and only read afterwards; LoadingElapsed is written by the UI thread's loading
-// timer and read by the run to pace itself.
-
-// The directory of the running executable, no trailing separator.
-const QString& ProgramDirectory();
-void setProgramDirectory(const QString& directory);
+// Program-wide state: LoadingElapsed is written by the UI thread's loading timer and read by the
+// catalogue run to pace itself.
 
 // Milliseconds since the loading window opened, in whole 100 ms ticks; never reset.
 extern std::atomic<std::int32_t> LoadingElapsed;

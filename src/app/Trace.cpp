@@ -4,15 +4,32 @@
 #include <chrono>
 #include <mutex>
 
-void trace(const QString& event) {
-    static const QString path = qEnvironmentVariable("VELMORA_TRACE");
-    if (path.isEmpty())
-        return;
+namespace {
+
+std::mutex& traceMutex() {
     static std::mutex mutex;
+    return mutex;
+}
+
+QString& tracePath() {
+    static QString path;
+    return path;
+}
+
+} // namespace
+
+void startTrace(const QString& path) {
+    const std::lock_guard lock(traceMutex());
+    tracePath() = path;
+}
+
+void trace(const QString& event) {
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now().time_since_epoch());
-    const std::lock_guard lock(mutex);
-    QFile file(path);
+    const std::lock_guard lock(traceMutex());
+    if (tracePath().isEmpty())
+        return;
+    QFile file(tracePath());
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(QString::number(now.count()).toUtf8() + ' ' + event.toUtf8() + '\n');
 }

@@ -12,36 +12,40 @@ bool isTrail(unsigned char b) {
     return b >= 0x40 && b <= 0xFE && b != 0x7F;
 }
 
+void appendBroken(GbkDecoded& out, std::string_view bytes) {
+    out.text += QChar::ReplacementCharacter;
+    out.broken.emplace_back(bytes);
+}
+
 // Decodes one whole character; a pair the code page leaves unassigned is shown as broken.
-void appendCharacter(QString& out, std::string_view character) {
+void appendCharacter(GbkDecoded& out, std::string_view character) {
     QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     const QString decoded =
         decoder.decode(QByteArrayView(character.data(), qsizetype(character.size())));
-    if (decoder.hasError() || decoded.isEmpty())
-        out += QChar::ReplacementCharacter;
+    if (decoder.hasError() || decoded.isEmpty() || decoded.contains(QChar::ReplacementCharacter))
+        appendBroken(out, character);
     else
-        out += decoded;
+        out.text += decoded;
 }
 
 // Splits from the front: ASCII is one byte, a lead byte with a trail byte is one character,
 // anything else is one broken byte.
-QString decodeForward(std::string_view bytes, size_t from, QString out) {
-    size_t i = from;
+void decodeForward(std::string_view bytes, GbkDecoded& out) {
+    size_t i = 0;
     while (i < bytes.size()) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            out += QLatin1Char(char(b));
+            out.text += QLatin1Char(char(b));
             ++i;
         } else if (isLead(b) && i + 1 < bytes.size() &&
                    isTrail(static_cast<unsigned char>(bytes[i + 1]))) {
             appendCharacter(out, bytes.substr(i, 2));
             i += 2;
         } else {
-            out += QChar::ReplacementCharacter;
+            appendBroken(out, bytes.substr(i, 1));
             ++i;
         }
     }
-    return out;
 }
 
 bool endsInsideCharacter(std::string_view bytes) {
@@ -60,14 +64,22 @@ bool endsInsideCharacter(std::string_view bytes) {
 
 } // namespace
 
-QString gbkToDisplay(std::string_view bytes, GbkCut cut) {
+GbkDecoded decodeGbk(std::string_view bytes, GbkCut cut) {
+    GbkDecoded out;
     // A cut that ends clean but leaves a lead byte dangling when read from the front must have
     // started on the second byte of a character, but only if that byte can be one and the rest
     // then reads clean; otherwise the bytes are simply broken and nothing may be dropped.
     if (cut == GbkCut::CleanEnd && endsInsideCharacter(bytes) &&
-        isTrail(static_cast<unsigned char>(bytes[0])) && !endsInsideCharacter(bytes.substr(1)))
-        return decodeForward(bytes, 1, QString(QChar::ReplacementCharacter));
-    return decodeForward(bytes, 0, QString());
+        isTrail(static_cast<unsigned char>(bytes[0])) && !endsInsideCharacter(bytes.substr(1))) {
+        appendBroken(out, bytes.substr(0, 1));
+        bytes.remove_prefix(1);
+    }
+    decodeForward(bytes, out);
+    return out;
+}
+
+QString gbkToDisplay(std::string_view bytes, GbkCut cut) {
+    return decodeGbk(bytes, cut).text;
 }
 
 std::string toGbk(const QString& text) {

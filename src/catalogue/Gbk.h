@@ -3,6 +3,7 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // GBK is the encoding of every byte text of the system: pages, list files, entry lines, titles.
 // These helpers are the only place where GBK meets Unicode.
@@ -12,8 +13,22 @@
 // may start inside one.
 enum class GbkCut { CleanStart, CleanEnd };
 
-// Decodes for display. A byte that is not part of a whole character shows as U+FFFD and nothing
-// else changes: a broken byte never swallows its neighbour.
+// GBK bytes as they arrived: nothing in a name of this type has been decoded.
+using GbkBytes = std::string;
+
+// A byte text decoded once, for every place that shows or names it: the text as shown, and
+// the bytes behind each replacement character in it, so that those can still be told apart.
+struct GbkDecoded {
+    QString text;                    // a byte that is not part of a whole character is U+FFFD
+    std::vector<std::string> broken; // the bytes behind each U+FFFD of `text`, in order
+};
+
+// Decodes. A byte that is not part of a whole character shows as U+FFFD and nothing else
+// changes: a broken byte never swallows its neighbour. A pair the code page leaves unassigned is
+// one U+FFFD for both of its bytes.
+GbkDecoded decodeGbk(std::string_view bytes, GbkCut cut = GbkCut::CleanStart);
+
+// The text of decodeGbk(), for display.
 QString gbkToDisplay(std::string_view bytes, GbkCut cut = GbkCut::CleanStart);
 
 // Encodes one of the system's own texts. Every such text is representable in GBK.

@@ -14,7 +14,8 @@ constexpr qint64 SeekStepMs = 10000;
 constexpr int VolumeStep = 5;
 } // namespace
 
-MediaPlayer::MediaPlayer(QWidget* parent) : QWidget(parent), engine_(new VlcEngine(this)) {
+MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
+    : QWidget(parent), engine_(new VlcEngine(std::move(options), this)) {
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("媒体播放器"));
 

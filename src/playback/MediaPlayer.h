@@ -1,5 +1,8 @@
 #pragma once
 
+#include "playback/EngineOptions.h"
+#include "playback/PlayerStatus.h"
+
 #include <QString>
 #include <QWidget>
 #include <chrono>
@@ -15,7 +18,7 @@ class VlcEngine;
 class MediaPlayer : public QWidget {
     Q_OBJECT
   public:
-    explicit MediaPlayer(QWidget* parent = nullptr);
+    explicit MediaPlayer(EngineOptions options = {}, QWidget* parent = nullptr);
     ~MediaPlayer() override;
 
     void setURL(const QString& location);
@@ -23,8 +26,7 @@ class MediaPlayer : public QWidget {
     // An address is about to be written: loads the engine meanwhile so that playing starts at once.
     void prepare();
 
-    enum class Status { Idle, Connecting, Buffering, Playing, Paused, Stopped, CannotPlay };
-    Q_ENUM(Status)
+    using Status = PlayerStatus;
     Status status() const;
     QString statusText() const; // the text shown in the bar
     qint64 paintedFrames() const;
@@ -41,7 +43,7 @@ class MediaPlayer : public QWidget {
     std::chrono::milliseconds openTimeout() const;
 
   Q_SIGNALS:
-    void statusChanged(MediaPlayer::Status);
+    void statusChanged(PlayerStatus);
     void framePainted();
 
   protected:

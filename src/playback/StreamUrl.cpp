@@ -1,19 +1,26 @@
 #include "playback/StreamUrl.h"
 
-#include "catalogue/Gbk.h"
-
 #include <QByteArray>
 
-QString StreamUrl(const std::string& gbkTitle, const QString& streamHost) {
-    // toPercentEncoding leaves exactly ALPHA, DIGIT and "-._~" alone.
-    const QByteArray title = gbkToDisplay(gbkTitle).toUtf8().toPercentEncoding();
+QString StreamUrl(const GbkDecoded& title, const QString& streamHost) {
+    QByteArray name;
+    size_t broken = 0;
+    QString pending; // decoded characters since the last broken byte
+    const auto flush = [&] {
+        // toPercentEncoding leaves exactly ALPHA, DIGIT and "-._~" alone.
+        name += pending.toUtf8().toPercentEncoding();
+        pending.clear();
+    };
+    for (const QChar c : title.text) {
+        if (c != QChar::ReplacementCharacter || broken >= title.broken.size()) {
+            pending += c;
+            continue;
+        }
+        flush();
+        const std::string& bytes = title.broken[broken++];
+        name += QByteArray(bytes.data(), qsizetype(bytes.size())).toPercentEncoding();
+    }
+    flush();
     return QStringLiteral("mms://") + streamHost + QStringLiteral("/sp/") +
-           QString::fromLatin1(title) + QStringLiteral(".wmv");
-}
-
-QString StreamHost() {
-    const QString station = qEnvironmentVariable("VELMORA_STATION");
-    if (!station.isEmpty())
-        return station;
-    return QStringLiteral(VELMORA_STATION_HOST);
+           QString::fromLatin1(name) + QStringLiteral(".wmv");
 }

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "catalogue/Gbk.h"
+
 #include <QString>
-#include <string>
 
-// The address of a programme's stream: "mms://" + host + "/sp/" + title + ".wmv". The title's GBK
-// bytes are decoded and every character outside the URL-unreserved set is percent-encoded as
-// UTF-8, so the server receives exactly the title, spaces, "%", "#" and "?" included.
-QString StreamUrl(const std::string& gbkTitle, const QString& streamHost);
-
-// The station's stream server as host[:port]: VELMORA_STATION when set (demo and tests), else the
-// build-time VELMORA_STATION_HOST.
-QString StreamHost();
+// The address of a programme's stream: "mms://" + host + "/sp/" + title + ".wmv". The title is the
+// one the menu shows, decoded once; every character outside the URL-unreserved set is
+// percent-encoded as UTF-8, so the server receives exactly the title, spaces, "%", "#" and "?"
+// included. A byte that did not decode is percent-encoded as itself, so titles that differ only
+// in such bytes still name different streams.
+QString StreamUrl(const GbkDecoded& title, const QString& streamHost);

@@ -43,7 +43,7 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     volume_->setFixedWidth(80);
     fullScreen_ = addButton("fullScreenButton", QStringLiteral("全屏"));
     showFullScreenState(false);
-    showStatus(MediaPlayer::Status::Idle, QString());
+    showStatus(PlayerStatus::Idle, QString());
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(4, 0, 4, 2);
@@ -87,11 +87,10 @@ QToolButton* TransportBar::addButton(const char* name, const QString& tip) {
     return button;
 }
 
-void TransportBar::showStatus(MediaPlayer::Status status, const QString& text) {
+void TransportBar::showStatus(PlayerStatus status, const QString& text) {
     status_->setText(text);
-    const bool running = status == MediaPlayer::Status::Playing ||
-                         status == MediaPlayer::Status::Buffering ||
-                         status == MediaPlayer::Status::Connecting;
+    const bool running = status == PlayerStatus::Playing || status == PlayerStatus::Buffering ||
+                         status == PlayerStatus::Connecting;
     const QString tip = running ? QStringLiteral("暂停") : QStringLiteral("播放");
     playPause_->setIcon(
         style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));

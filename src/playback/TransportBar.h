@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playback/MediaPlayer.h"
+#include "playback/PlayerStatus.h"
 
 #include <QWidget>
 
@@ -14,7 +14,7 @@ class TransportBar : public QWidget {
   public:
     explicit TransportBar(QWidget* parent = nullptr);
 
-    void showStatus(MediaPlayer::Status status, const QString& text);
+    void showStatus(PlayerStatus status, const QString& text);
     void showTimes(qint64 time, qint64 length, bool seekable);
     void showVolume(int volume);
     void showMuted(bool muted);

@@ -1,60 +1,14 @@
 #include "playback/VlcEngine.h"
 
+#include "playback/VlcMedia.h"
+
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QUrl>
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <utility>
 #include <vector>
 #include <vlc/vlc.h>
 
 namespace {
-
-std::shared_ptr<libvlc_instance_t> sharedInstance() {
-    static std::mutex mutex;
-    static std::weak_ptr<libvlc_instance_t> shared;
-    std::lock_guard lock(mutex);
-    if (auto instance = shared.lock())
-        return instance;
-
-    const std::vector<QByteArray> args = VlcEngine::instanceArguments();
-    std::vector<const char*> argv;
-    for (const QByteArray& arg : args)
-        argv.push_back(arg.constData());
-
-    libvlc_instance_t* raw = libvlc_new(int(argv.size()), argv.data());
-    if (!raw)
-        return {};
-    std::shared_ptr<libvlc_instance_t> instance(raw, libvlc_release);
-    shared = instance;
-    return instance;
-}
-
-std::chrono::milliseconds openTimeoutFromEnvironment() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VELMORA_OPEN_TIMEOUT_MS", &ok);
-    if (ok && ms > 0)
-        return std::chrono::milliseconds(ms);
-    return VlcEngine::DefaultOpenTimeout;
-}
-
-// Anything of the form scheme:// goes to libVLC as an address; everything else is a local path.
-libvlc_media_t* createMedia(libvlc_instance_t* instance, const QString& location) {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    if (scheme.match(location).hasMatch()) {
-        // libVLC wants a well-formed address; tolerant parsing escapes stray spaces and "%"
-        // and keeps escapes already present.
-        const QUrl url(location, QUrl::TolerantMode);
-        const QByteArray mrl = url.isValid() ? url.toEncoded() : location.toUtf8();
-        return libvlc_media_new_location(instance, mrl.constData());
-    }
-    const QString path = QFileInfo(location).absoluteFilePath();
-    return libvlc_media_new_path(instance, QFile::encodeName(path).constData());
-}
 
 constexpr int EventTypes[] = {
     libvlc_MediaPlayerOpening,          libvlc_MediaPlayerBuffering,
@@ -65,51 +19,11 @@ constexpr int EventTypes[] = {
     libvlc_MediaPlayerESAdded,
 };
 
-constexpr unsigned MaxVideoSide = 8192;
-
 } // namespace
 
-// One RV32 picture. libVLC wants planes and pitches aligned to 32 bytes.
-struct VlcEngine::Buffer {
-    Buffer(unsigned w, unsigned h, unsigned pitchBytes, unsigned rowCount)
-        : width(int(w)), height(int(h)), pitch(int(pitchBytes)),
-          data(static_cast<uchar*>(std::aligned_alloc(64, size_t(pitchBytes) * rowCount))) {
-        if (data)
-            std::memset(data, 0, size_t(pitchBytes) * rowCount);
-    }
-    ~Buffer() { std::free(data); }
-    Buffer(const Buffer&) = delete;
-    Buffer& operator=(const Buffer&) = delete;
-
-    int width;
-    int height;
-    int pitch;
-    uchar* data;
-};
-
-// libVLC's defaults hold a silent MMS server for about 100 s and retry HTTP for ever; the watchdog
-// is the last word, these only make the common failures quick.
-std::vector<QByteArray> VlcEngine::instanceArguments() {
-    std::vector<QByteArray> args = {
-        "--quiet",
-        "--no-video-title-show",
-        "--no-stats",
-        "--no-snapshot-preview",
-        "--no-sub-autodetect-file",
-        "--mms-timeout=3000",
-        "--network-caching=1000",
-        "--no-http-reconnect",
-    };
-    // Tests and headless machines pick a silent output.
-    const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
-    if (!audioOutput.isEmpty())
-        args.push_back("--aout=" + audioOutput);
-    return args;
-}
-
-VlcEngine::VlcEngine(QObject* parent)
-    : QObject(parent), media_(nullptr, libvlc_media_release),
-      openTimeout_(openTimeoutFromEnvironment()) {
+VlcEngine::VlcEngine(EngineOptions options, QObject* parent)
+    : QObject(parent), media_(nullptr, libvlc_media_release), options_(std::move(options)),
+      openTimeout_(options_.openTimeout) {
     openWatchdog_.setSingleShot(true);
     connect(&openWatchdog_, &QTimer::timeout, this, &VlcEngine::onOpenTimeout);
     timePoll_.setInterval(250);
@@ -125,7 +39,7 @@ void VlcEngine::prepare() {
     creator_ = std::thread([this, gate = creationGate_] {
         if (gate)
             gate();
-        std::shared_ptr<libvlc_instance_t> instance = sharedInstance();
+        std::shared_ptr<libvlc_instance_t> instance = sharedVlcInstance(options_);
         std::shared_ptr<libvlc_media_player_t> player;
         if (instance) {
             if (libvlc_media_player_t* raw = libvlc_media_player_new(instance.get()))
@@ -154,13 +68,13 @@ void VlcEngine::onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
     instance_ = std::move(instance);
     player_ = std::move(player);
     libvlc_media_player_t* p = player_.get();
-    const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
-    if (!audioOutput.isEmpty())
-        libvlc_audio_output_set(p, audioOutput.constData());
+    if (!options_.audioOutput.isEmpty())
+        libvlc_audio_output_set(p, options_.audioOutput.constData());
     // The player keeps one audio output across media; set it before the first sound.
     applyAudio();
-    libvlc_video_set_callbacks(p, OnVideoLock, nullptr, OnVideoDisplay, this);
-    libvlc_video_set_format_callbacks(p, OnVideoFormat, nullptr);
+    frames_.attach(p, [this] {
+        QMetaObject::invokeMethod(this, &VlcEngine::handleFrame, Qt::QueuedConnection);
+    });
     libvlc_event_manager_t* events = libvlc_media_player_event_manager(p);
     for (int type : EventTypes)
         libvlc_event_attach(events, libvlc_event_e(type), OnVlcEvent, this);
@@ -208,7 +122,7 @@ void VlcEngine::open(const QString& location) {
 }
 
 void VlcEngine::openNow() {
-    media_.reset(createMedia(instance_.get(), location_));
+    media_.reset(createVlcMedia(instance_.get(), location_));
     if (!media_) {
         fail();
         return;
@@ -254,7 +168,7 @@ bool VlcEngine::retryAsMmsh() {
         return false;
     triedMmsh_ = true;
     std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media(
-        createMedia(instance_.get(), QStringLiteral("mmsh") + location_.mid(4)),
+        createVlcMedia(instance_.get(), QStringLiteral("mmsh") + location_.mid(4)),
         libvlc_media_release);
     if (!media)
         return false;
@@ -499,103 +413,17 @@ void VlcEngine::readVideoGeometry() {
 }
 
 void VlcEngine::clearFrames() {
-    {
-        std::lock_guard lock(frameMutex_);
-        readyFresh_ = false;
-        showing_ = false;
-    }
+    frames_.clear();
     aspect_ = 0;
     Q_EMIT frameCleared();
 }
 
 VlcEngine::Frame VlcEngine::currentFrame() {
-    std::shared_ptr<Buffer> buffer;
-    bool fresh = false;
-    {
-        std::lock_guard lock(frameMutex_);
-        if (readyFresh_) {
-            std::swap(ready_, front_);
-            readyFresh_ = false;
-            showing_ = true;
-            fresh = true;
-        }
-        if (showing_)
-            buffer = front_;
-    }
-    Frame frame;
-    if (!buffer || !buffer->data)
-        return frame;
-    // The image shares ownership of the buffer, so a format change on libVLC's thread cannot
-    // free it under the painter.
-    auto* owner = new std::shared_ptr<Buffer>(buffer);
-    frame.image = QImage(
-        buffer->data, buffer->width, buffer->height, buffer->pitch, QImage::Format_RGB32,
-        [](void* info) { delete static_cast<std::shared_ptr<Buffer>*>(info); }, owner);
-    frame.aspect = aspect_ > 0 ? aspect_ : double(buffer->width) / buffer->height;
-    frame.fresh = fresh;
-    return frame;
-}
-
-// libVLC's video thread, whenever the picture format is (re)negotiated.
-unsigned VlcEngine::OnVideoFormat(void** opaque, char* chroma, unsigned* width, unsigned* height,
-                                  unsigned* pitches, unsigned* lines) {
-    auto* self = static_cast<VlcEngine*>(*opaque);
-    if (*width == 0 || *height == 0 || *width > MaxVideoSide || *height > MaxVideoSide)
-        return 0;
-    std::memcpy(chroma, "RV32", 4);
-    const unsigned pitch = (*width * 4 + 31) & ~31u;
-    const unsigned rows = (*height + 31) & ~31u;
-    pitches[0] = pitch;
-    lines[0] = rows;
-    // The same clip again (the usual case) keeps its buffers rather than churning the heap.
-    {
-        std::lock_guard lock(self->frameMutex_);
-        if (self->back_ && self->back_->width == int(*width) &&
-            self->back_->height == int(*height)) {
-            self->readyFresh_ = false;
-            self->showing_ = false;
-            return 1;
-        }
-    }
-    std::shared_ptr<Buffer> fresh[3];
-    for (auto& buffer : fresh) {
-        buffer = std::make_shared<Buffer>(*width, *height, pitch, rows);
-        if (!buffer->data)
-            return 0;
-    }
-    std::lock_guard lock(self->frameMutex_);
-    self->back_ = std::move(fresh[0]);
-    self->ready_ = std::move(fresh[1]);
-    self->front_ = std::move(fresh[2]);
-    self->readyFresh_ = false;
-    self->showing_ = false;
-    return 1;
-}
-
-// libVLC's video thread: only back_ is ever drawn into, and only by libVLC.
-void* VlcEngine::OnVideoLock(void* opaque, void** planes) {
-    auto* self = static_cast<VlcEngine*>(opaque);
-    std::lock_guard lock(self->frameMutex_);
-    planes[0] = self->back_->data;
-    return self->back_.get();
-}
-
-void VlcEngine::OnVideoDisplay(void* opaque, void* picture) {
-    auto* self = static_cast<VlcEngine*>(opaque);
-    {
-        std::lock_guard lock(self->frameMutex_);
-        if (picture != self->back_.get())
-            return;
-        std::swap(self->back_, self->ready_);
-        self->readyFresh_ = true;
-    }
-    // One pending repaint is enough however many pictures arrive before it runs.
-    if (!self->framePosted_.exchange(true))
-        QMetaObject::invokeMethod(self, &VlcEngine::handleFrame, Qt::QueuedConnection);
+    return frames_.current(aspect_);
 }
 
 void VlcEngine::handleFrame() {
-    framePosted_ = false;
+    frames_.pictureHandled();
     played_ = true;
     Q_EMIT frameArrived();
 }

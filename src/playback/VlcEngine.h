@@ -1,6 +1,8 @@
 #pragma once
 
-#include "playback/MediaPlayer.h"
+#include "playback/EngineOptions.h"
+#include "playback/PlayerStatus.h"
+#include "playback/VideoFrames.h"
 
 #include <QImage>
 #include <QObject>
@@ -26,21 +28,13 @@ struct libvlc_event_t;
 class VlcEngine : public QObject {
     Q_OBJECT
   public:
-    using Status = MediaPlayer::Status;
+    using Status = PlayerStatus;
 
-    // A decoded picture ready to paint; the image keeps its memory allocated.
-    struct Frame {
-        QImage image;       // wraps the buffer, RGB32
-        double aspect = 1;  // width / height to show it at
-        bool fresh = false; // not handed out before
-    };
+    using Frame = VideoFrames::Frame;
 
-    static constexpr std::chrono::milliseconds DefaultOpenTimeout{20000};
     static constexpr int DefaultVolume = 50;
-    // The options every libVLC instance of the viewer is made with.
-    static std::vector<QByteArray> instanceArguments();
 
-    explicit VlcEngine(QObject* parent = nullptr);
+    explicit VlcEngine(EngineOptions options = {}, QObject* parent = nullptr);
     ~VlcEngine() override;
 
     // Replaces whatever played before. The empty text stops and clears. Until libVLC's player
@@ -80,7 +74,7 @@ class VlcEngine : public QObject {
     Frame currentFrame();
 
   Q_SIGNALS:
-    void statusChanged(MediaPlayer::Status status);
+    void statusChanged(PlayerStatus status);
     void bufferPercentChanged(int percent);
     void timesChanged(qint64 time, qint64 length, bool seekable);
     void volumeChanged(int volume);
@@ -89,7 +83,6 @@ class VlcEngine : public QObject {
     void frameCleared();
 
   private:
-    struct Buffer;
     struct Event {
         int type = 0;
         float cache = 0; // buffering percent
@@ -97,10 +90,6 @@ class VlcEngine : public QObject {
     };
 
     static void OnVlcEvent(const libvlc_event_t* event, void* opaque);
-    static unsigned OnVideoFormat(void** opaque, char* chroma, unsigned* width, unsigned* height,
-                                  unsigned* pitches, unsigned* lines);
-    static void* OnVideoLock(void* opaque, void** planes);
-    static void OnVideoDisplay(void* opaque, void* picture);
 
     void handleEvent(quint64 generation, Event event);
     void onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
@@ -147,7 +136,8 @@ class VlcEngine : public QObject {
     bool muted_ = false;
     double aspect_ = 0; // of the picture as shown, 0 when the track does not say
 
-    std::chrono::milliseconds openTimeout_ = DefaultOpenTimeout;
+    const EngineOptions options_;
+    std::chrono::milliseconds openTimeout_;
     QTimer openWatchdog_;
     QTimer timePoll_;
 
@@ -155,11 +145,5 @@ class VlcEngine : public QObject {
     // are dropped.
     std::atomic<quint64> generation_{0};
 
-    std::mutex frameMutex_;
-    std::shared_ptr<Buffer> back_;  // libVLC draws here (its vout thread only)
-    std::shared_ptr<Buffer> ready_; // the newest whole picture
-    std::shared_ptr<Buffer> front_; // being painted
-    bool readyFresh_ = false;       // ready_ holds a picture not yet painted
-    bool showing_ = false;          // front_ holds a picture of what plays now
-    std::atomic<bool> framePosted_{false};
+    VideoFrames frames_;
 };

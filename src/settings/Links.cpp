@@ -1,7 +1,5 @@
 #include "settings/Links.h"
 
-#include "app/ProgramState.h"
-
 #include <QDesktopServices>
 
 namespace {
@@ -49,26 +47,10 @@ QUrl feedbackMailUrl() {
          {"Body", QStringLiteral("-----在下面写出你对本软件的建议（Velmora网络电视V1.0）")}});
 }
 
-QUrl featuresFileUrl() {
-    return QUrl::fromLocalFile(ProgramDirectory() + QStringLiteral("/软件特性.txt"));
+QUrl featuresFileUrl(const QString& programDirectory) {
+    return QUrl::fromLocalFile(programDirectory + QStringLiteral("/软件特性.txt"));
 }
 
 QUrl contactMailUrl() {
     return mailtoUrl(QStringLiteral(VELMORA_CONTACT_ADDRESS), {});
-}
-
-void OnHelpMenu() {
-    openWithDesktop(helpPageUrl());
-}
-
-void OnFeedbackMenu() {
-    openWithDesktop(feedbackMailUrl());
-}
-
-void OnCheckUpdateMenu() {
-    openWithDesktop(updatePageUrl());
-}
-
-void OnFeaturesMenu() {
-    openWithDesktop(featuresFileUrl());
 }

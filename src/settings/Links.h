@@ -16,13 +16,7 @@ QUrl helpPageUrl();
 QUrl updatePageUrl();
 // mailto: with the fixed subject and body, percent-encoded as UTF-8.
 QUrl feedbackMailUrl();
-// The features text beside the executable; the path stays one argument whatever it holds.
-QUrl featuresFileUrl();
+// The features text in the program directory; the path stays one argument whatever it holds.
+QUrl featuresFileUrl(const QString& programDirectory);
 // The About window's contact link.
 QUrl contactMailUrl();
-
-// The help menu's items (UI thread). Each choice hands its link over once more.
-void OnHelpMenu();
-void OnFeedbackMenu();
-void OnCheckUpdateMenu();
-void OnFeaturesMenu();

@@ -1,6 +1,5 @@
 #include "settings/UpdateSetting.h"
 
-#include "app/ProgramState.h"
 #include "settings/IniFile.h"
 
 namespace {
@@ -8,14 +7,14 @@ constexpr std::string_view kSection = "shou";
 constexpr std::string_view kKey = "gengxing";
 } // namespace
 
-QString settingsFilePath() {
-    return ProgramDirectory() + QStringLiteral("/index.ini");
+QString settingsFilePath(const QString& programDirectory) {
+    return programDirectory + QStringLiteral("/index.ini");
 }
 
-bool storedAutomaticUpdate() {
-    return readIniValue(settingsFilePath(), kSection, kKey) == "1";
+bool storedAutomaticUpdate(const QString& programDirectory) {
+    return readIniValue(settingsFilePath(programDirectory), kSection, kKey) == "1";
 }
 
-bool storeAutomaticUpdate(bool automatic) {
-    return writeIniValue(settingsFilePath(), kSection, kKey, automatic ? "1" : "0");
+bool storeAutomaticUpdate(const QString& programDirectory, bool automatic) {
+    return writeIniValue(settingsFilePath(programDirectory), kSection, kKey, automatic ? "1" : "0");
 }

@@ -169,14 +169,15 @@ void OnOpenUrlCancel(QDialog& dialog) {
 
 // --- SettingsWindow ---
 
-void OnSettingsWindowCreated(const ui::Units& units) {
-    const QString checked =
-        storedAutomaticUpdate() ? QStringLiteral("单选框1") : QStringLiteral("单选框2");
+void OnSettingsWindowCreated(const ui::Units& units, const QString& programDirectory) {
+    const QString checked = storedAutomaticUpdate(programDirectory) ? QStringLiteral("单选框1")
+                                                                    : QStringLiteral("单选框2");
     unitOf<QRadioButton>(units, checked)->setChecked(true);
 }
 
-void OnSettingsOk(QDialog& window, const ui::Units& units) {
-    storeAutomaticUpdate(unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked());
+void OnSettingsOk(QDialog& window, const ui::Units& units, const QString& programDirectory) {
+    storeAutomaticUpdate(programDirectory,
+                         unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked());
     window.accept();
 }
 
@@ -196,7 +197,7 @@ void OnContactLinkClicked() {
 
 } // namespace
 
-void OnOpenFileMenu(QWidget* mainWindow, const UrlWriter& setUrl) {
+void openFileDialog(QWidget* mainWindow, const UrlWriter& setUrl) {
     QFileDialog dialog(mainWindow, QStringLiteral("打开"));
     dialog.setObjectName(QStringLiteral("通用对话框1"));
     // Qt's own dialog matches the patterns without regard to case; the desktop's dialogs would
@@ -215,7 +216,7 @@ void OnOpenFileMenu(QWidget* mainWindow, const UrlWriter& setUrl) {
     setUrl(QDir::toNativeSeparators(chosen.first()));
 }
 
-void OnOpenUrlMenu(const UrlWriter& setUrl) {
+void openUrlDialog(const UrlWriter& setUrl) {
     ui::Units units;
     const std::unique_ptr<QDialog> dialog = createDialog(openUrlDefinition(), units);
     QDialog& window = *dialog;
@@ -233,21 +234,21 @@ void OnOpenUrlMenu(const UrlWriter& setUrl) {
     dialog->exec();
 }
 
-void OnSettingsMenu() {
+void openSettingsWindow(const QString& programDirectory) {
     ui::Units units;
     const std::unique_ptr<QDialog> dialog = createDialog(settingsDefinition(), units);
     QDialog& window = *dialog;
-    ui::bindEvents(
-        units,
-        {
-            {QStringLiteral("按钮1"), ui::UnitEvent::Clicked, [&] { OnSettingsOk(window, units); }},
-            {QStringLiteral("按钮2"), ui::UnitEvent::Clicked, [&] { OnSettingsCancel(window); }},
-        });
-    OnSettingsWindowCreated(units);
+    ui::bindEvents(units, {
+                              {QStringLiteral("按钮1"), ui::UnitEvent::Clicked,
+                               [&] { OnSettingsOk(window, units, programDirectory); }},
+                              {QStringLiteral("按钮2"), ui::UnitEvent::Clicked,
+                               [&] { OnSettingsCancel(window); }},
+                          });
+    OnSettingsWindowCreated(units, programDirectory);
     dialog->exec();
 }
 
-void OnAboutMenu() {
+void openAboutWindow() {
     ui::Units units;
     const std::unique_ptr<QDialog> dialog = createDialog(aboutDefinition(), units);
     QDialog& window = *dialog;

@@ -1,7 +1,5 @@
 #include "ui/LoadingWindow.h"
 
-#include "app/ProgramState.h"
-#include "app/Trace.h"
 #include "ui/WindowDefinition.h"
 
 #include <QCloseEvent>
@@ -55,8 +53,6 @@ LoadingWindow::LoadingWindow(std::function<void(LoadingWindow&)> onCreated)
     clock_->setObjectName(QStringLiteral("启动计时时钟"));
     clock_->setTimerType(Qt::PreciseTimer);
     clock_->setInterval(100);
-    connect(clock_, &QTimer::timeout, this, &LoadingWindow::OnLoadingTimerTick);
-    clock_->start();
 
     if (onCreated)
         onCreated(*this);
@@ -64,18 +60,12 @@ LoadingWindow::LoadingWindow(std::function<void(LoadingWindow&)> onCreated)
 
 void LoadingWindow::setStepText(const QString& text) {
     stepText_->setText(text);
-    trace(QStringLiteral("step ") + text);
 }
 
 void LoadingWindow::closeFromRun() {
     closingFromRun_ = true;
     clock_->stop();
-    trace(QStringLiteral("loading-closed elapsed=%1").arg(LoadingElapsed.load()));
     accept();
-}
-
-void LoadingWindow::OnLoadingTimerTick() {
-    LoadingElapsed += 100;
 }
 
 void LoadingWindow::reject() {
@@ -93,5 +83,8 @@ void LoadingWindow::closeEvent(QCloseEvent* event) {
 
 void LoadingWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    trace(QStringLiteral("loading-shown"));
+    // The clock counts the time the window has been up, from the moment it shows.
+    if (!closingFromRun_ && !clock_->isActive())
+        clock_->start();
+    Q_EMIT shown();
 }

@@ -1,39 +1,23 @@
 #include "ui/MainWindow.h"
 
-#include "app/CatalogueBridge.h"
-#include "app/Config.h"
-#include "app/ProgramState.h"
-#include "app/Trace.h"
-#include "catalogue/HttpGet.h"
 #include "playback/MediaPlayer.h"
 #include "playback/StreamUrl.h"
 #include "settings/Links.h"
-#include "ui/Dialogs.h"
 #include "ui/Fonts.h"
-#include "ui/LoadingWindow.h"
 #include "ui/RollDownMenu.h"
 #include "ui/WindowDefinition.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QLabel>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
-#include <system_error>
+#include <utility>
 
 namespace {
 
 const QString kTitle = QStringLiteral("Velmora网络电视");
-const QString kIncompleteData = QStringLiteral(
-    "数据获取不完整，请重新打开软件！\r\n如果重新打开后仍然出现次信息框，请检查网络或防火墙！");
-const QString kRunNotStarted = QStringLiteral("无法启动数据获取，请重新打开软件！");
-const QString kErrorTitle = QStringLiteral("错误！");
 
 const ui::WindowDefinition& definition() {
     static const ui::WindowDefinition window{.title = kTitle,
@@ -69,18 +53,9 @@ const ui::WindowDefinition& definition() {
     return window;
 }
 
-// The message boxes of the system: one OK button, no icon.
-QMessageBox* plainMessage(const QString& title, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, title,
-                                QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                                QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    return box;
-}
-
 } // namespace
 
-MainWindow::MainWindow(StartupHooks hooks) : hooks_(std::move(hooks)) {
+MainWindow::MainWindow(MainWindowConfig config) : config_(std::move(config)) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(kTitle);
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -89,10 +64,7 @@ MainWindow::MainWindow(StartupHooks hooks) : hooks_(std::move(hooks)) {
     setFixedSize(sizeHint());
 }
 
-MainWindow::~MainWindow() {
-    if (runThread_.joinable())
-        runThread_.join();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUnits() {
     auto* client = new QWidget(this);
@@ -103,7 +75,7 @@ void MainWindow::buildUnits() {
     const ui::Units units = ui::buildUnits(
         client, definition().units, [this](const ui::UnitDefinition& def, QWidget* parent) {
             if (def.name == QStringLiteral("播放器1"))
-                return static_cast<QWidget*>(player_ = new MediaPlayer(parent));
+                return static_cast<QWidget*>(player_ = new MediaPlayer(config_.engine, parent));
             menu_ = new RollDownMenu(parent);
             return static_cast<QWidget*>(menu_);
         });
@@ -116,138 +88,13 @@ void MainWindow::buildUnits() {
     connect(adTimer_, &QTimer::timeout, this, &MainWindow::OnAdTimerTick);
     connect(menu_, &RollDownMenu::itemChosen, this, &MainWindow::OnCatalogueItemSelected);
     connect(player_, &MediaPlayer::framePainted, this, [this] {
-        if (!framePainted_)
-            trace(QStringLiteral("first-frame"));
-        framePainted_ = true;
+        if (std::exchange(awaitingFirstFrame_, false))
+            Q_EMIT firstFramePainted();
     });
-    connect(player_, &MediaPlayer::statusChanged, this,
-            [this] { trace(QStringLiteral("player ") + player_->statusText()); });
-}
-
-void MainWindow::buildMenus() {
-    struct Entry {
-        const char* caption; // empty: a separator
-        QKeySequence shortcut;
-    };
-    const auto addMenu = [this](const QString& title, std::initializer_list<Entry> entries) {
-        QMenu* menu = menuBar()->addMenu(title);
-        menu->setObjectName(title);
-        for (const Entry& entry : entries) {
-            if (!*entry.caption) {
-                menu->addSeparator();
-                continue;
-            }
-            QAction* action = menu->addAction(QString::fromUtf8(entry.caption));
-            action->setObjectName(action->text());
-            action->setShortcut(entry.shortcut);
-        }
-    };
-    addMenu(QStringLiteral("文件(&F)"), {{"打开(&O)", QKeySequence(Qt::CTRL | Qt::Key_O)},
-                                         {"打开URL(&U)", QKeySequence(Qt::CTRL | Qt::Key_U)},
-                                         {"", {}},
-                                         {"播放", {}},
-                                         {"暂停", {}},
-                                         {"停止", {}},
-                                         {"", {}},
-                                         {"退出", QKeySequence(Qt::CTRL | Qt::Key_Q)}});
-    addMenu(QStringLiteral("设置(&S)"), {{"详细设置(&D)", {}}, {"", {}}});
-    addMenu(QStringLiteral("帮助(&H)"), {{"软件帮助", QKeySequence(Qt::Key_F1)},
-                                         {"", {}},
-                                         {"提出意见(C)", {}},
-                                         {"", {}},
-                                         {"检查更新(&O)", {}},
-                                         {"", {}},
-                                         {"软件特性", {}},
-                                         {"关于(&A)", {}}});
-
-    const auto setUrl = [this](const QString& location) { player_->setURL(location); };
-    const std::pair<const char*, std::function<void()>> bindings[] = {
-        {"打开(&O)", [this, setUrl] { OnOpenFileMenu(this, setUrl); }},
-        {"打开URL(&U)", [setUrl] { OnOpenUrlMenu(setUrl); }},
-        // "退出" closes the window and so ends the program, as users expect of it.
-        {"退出", [this] { close(); }},
-        {"详细设置(&D)", &OnSettingsMenu},
-        {"软件帮助", &OnHelpMenu},
-        {"提出意见(C)", &OnFeedbackMenu},
-        {"检查更新(&O)", &OnCheckUpdateMenu},
-        {"软件特性", &OnFeaturesMenu},
-        {"关于(&A)", &OnAboutMenu},
-    };
-    for (const auto& [caption, handler] : bindings)
-        connect(menuAction(QString::fromUtf8(caption)), &QAction::triggered, this, handler);
 }
 
 QAction* MainWindow::menuAction(const QString& caption) const {
     return findChild<QAction*>(caption);
-}
-
-bool MainWindow::OnMainWindowCreated() {
-    loading_ = true;
-    {
-        LoadingWindow loading([this](LoadingWindow& window) { OnLoadingWindowCreated(window); });
-        if (!runStarted_) {
-            loading_ = false;
-            plainMessage(kErrorTitle, kRunNotStarted)->exec();
-            return false;
-        }
-        loading.exec();
-    }
-    loading_ = false;
-    menuAction(QStringLiteral("播放"))->setEnabled(false);
-    menuAction(QStringLiteral("暂停"))->setEnabled(false);
-    menuAction(QStringLiteral("停止"))->setEnabled(false);
-    if (menu_->groupCount() > 0)
-        menu_->setOpenGroup(0);
-    traceReady();
-    // The web engine starts only now, so it never holds up the loading window's clock.
-    QTimer::singleShot(0, this, &MainWindow::createAdView);
-    return true;
-}
-
-void MainWindow::OnLoadingWindowCreated(LoadingWindow& loading) {
-    setProgramDirectory(hooks_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                          : hooks_.programDirectory);
-    // A folder that cannot be made shows up later as missing data.
-    QDir().mkpath(ProgramDirectory() + QStringLiteral("/xzwj"));
-
-    bridge_ = new CatalogueBridge(
-        &loading, menu_, [this] { reportIncompleteData(); }, this);
-    clock_ = hooks_.makeClock ? hooks_.makeClock() : std::make_unique<LoadingClock>();
-    run_ = std::make_unique<CatalogueRunContext>(CatalogueRunContext{
-        *bridge_, *clock_,
-        hooks_.download ? hooks_.download : [](const std::string& url) { return HttpGet(url); },
-        ProgramDirectory(), stationHost()});
-    try {
-        auto work = [run = run_.get()] { CatalogueRun(*run); };
-        runThread_ = hooks_.startThread ? hooks_.startThread(work) : std::thread(work);
-        runStarted_ = true;
-    } catch (const std::system_error&) {
-        runStarted_ = false;
-    }
-}
-
-void MainWindow::reportIncompleteData() {
-    trace(QStringLiteral("incomplete-data"));
-    QMessageBox* box = plainMessage(kErrorTitle, kIncompleteData);
-    box->setObjectName(QStringLiteral("incompleteDataMessage"));
-    box->setWindowModality(Qt::NonModal);
-    // A start without the whole catalogue is a failed start: it must not end with success.
-    connect(box, &QMessageBox::finished, qApp, [] { QCoreApplication::exit(1); });
-    box->show();
-}
-
-void MainWindow::traceReady() const {
-    QStringList disabled;
-    for (const char* caption : {"播放", "暂停", "停止"}) {
-        if (!menuAction(QString::fromUtf8(caption))->isEnabled())
-            disabled << QString::fromUtf8(caption);
-    }
-    for (int g = 0; g < menu_->groupCount(); ++g) {
-        trace(QStringLiteral("group %1 %2")
-                  .arg(gbkToDisplay(menu_->groupTitle(g)))
-                  .arg(menu_->itemCount(g)));
-    }
-    trace(QStringLiteral("ready disabled=") + disabled.join(QLatin1Char(',')));
 }
 
 void MainWindow::createAdView() {
@@ -263,7 +110,7 @@ void MainWindow::createAdView() {
     adView_->setObjectName(QStringLiteral("广告1"));
     adView_->setGeometry(-12, -17, 380, 328);
     adView_->installEventFilter(this);
-    adView_->load(QUrl(adUrl()));
+    adView_->load(QUrl(config_.adUrl));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -280,27 +127,26 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::OnCatalogueItemSelected(int, int) {
-    const QString title = menu_->itemText(menu_->SelectedItem());
+void MainWindow::OnCatalogueItemSelected() {
+    const QString title = menu_->model().itemDisplayTitle(menu_->SelectedItem());
     setWindowTitle(kTitle + QStringLiteral("——") + title);
-    trace(QStringLiteral("selected ") + title);
+    Q_EMIT programmeSelected(title);
     player_->setURL(QString());
     adPanel_->setVisible(true);
     adText_->setVisible(true);
     adCountdown_->setVisible(true);
-    adTimer_->start(1000);
-    countdownStep_ = 1;
+    adTimer_->start(AdCountdown::TickMs);
+    countdown_.start();
     // libVLC loads during the countdown rather than after it, when the user is waiting.
     player_->prepare();
 }
 
 void MainWindow::OnAdTimerTick() {
-    adCountdown_->setText(QString::number(double(5 - countdownStep_)));
-    ++countdownStep_;
-    if (countdownStep_ == 6) {
+    adCountdown_->setText(QString::number(countdown_.tick()));
+    if (countdown_.finished()) {
         adTimer_->stop();
         PlaySelectedItem();
-        adCountdown_->setText(QStringLiteral("5"));
+        adCountdown_->setText(QString::number(AdCountdown::Seconds));
     }
 }
 
@@ -308,19 +154,24 @@ void MainWindow::PlaySelectedItem() {
     adPanel_->setVisible(false);
     adText_->setVisible(false);
     adCountdown_->setVisible(false);
-    const QString url = StreamUrl(menu_->ItemTitle(menu_->SelectedItem()), StreamHost());
-    trace(QStringLiteral("play ") + url);
-    framePainted_ = false;
+    // The selection is read afresh; the address names the item as the menu shows it.
+    const RollDownMenuModel::Item* item = menu_->model().item(menu_->SelectedItem());
+    const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
+    Q_EMIT programmePlayed(url);
+    awaitingFirstFrame_ = true;
     player_->setURL(url);
 }
 
 void MainWindow::OnAdPressed() {
+    Q_EMIT adPressed();
     // An empty link would ask the desktop to open nothing at all.
     if (!adLink_.isEmpty())
         openWithDesktop(QUrl(adLink_));
 }
 
-void MainWindow::OnAdWheel() {}
+void MainWindow::OnAdWheel() {
+    Q_EMIT adWheelTurned();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The run is still filling the window while loading; the loading window cannot be closed.

@@ -1,15 +1,11 @@
 #pragma once
 
-#include "app/CatalogueRun.h"
+#include "playback/EngineOptions.h"
+#include "ui/AdCountdown.h"
 
 #include <QMainWindow>
 #include <QString>
-#include <functional>
-#include <memory>
-#include <thread>
 
-class CatalogueBridge;
-class LoadingWindow;
 class MediaPlayer;
 class QAction;
 class QLabel;
@@ -17,34 +13,42 @@ class QTimer;
 class QWebEngineView;
 class RollDownMenu;
 
-// What the start-up needs from the outside world; tests replace parts of it.
-struct StartupHooks {
-    std::function<std::string(const std::string& url)> download;   // default: HttpGet
-    std::function<std::thread(std::function<void()>)> startThread; // default: std::thread
-    std::function<std::unique_ptr<RunClock>()> makeClock;          // default: LoadingClock
-    QString programDirectory;                                      // default: the executable's
+// What the main window takes from the start-up; fixed for its life.
+struct MainWindowConfig {
+    QString stationHost; // host[:port] of the stream server
+    QString adUrl;       // the advertisement page's start address
+    EngineOptions engine;
 };
 
-// The start window: the player, the roll-down catalogue, the advertisement overlay and the menus.
+// The start window: the player, the roll-down catalogue, the advertisement overlay and the menus,
+// with their event table. It shows and reports; the start-up and the catalogue run fill it.
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(StartupHooks hooks = {});
+    explicit MainWindow(MainWindowConfig config = {});
     ~MainWindow() override;
 
-    // The window's creation event: loads the catalogue behind the modal loading window, then
-    // disables 播放, 暂停 and 停止. False when the catalogue run could not even start.
-    bool OnMainWindowCreated();
-
-    void OnCatalogueItemSelected(int first, int second);
-    void OnAdTimerTick();
-    void PlaySelectedItem();
-    void OnAdPressed();
-    void OnAdWheel();
+    // Where the program's files are; the start-up sets it before the menus can be used.
+    void setProgramDirectory(const QString& directory) { programDirectory_ = directory; }
+    const QString& programDirectory() const { return programDirectory_; }
+    // While loading the window cannot be closed: the run is still filling it.
+    void setLoading(bool loading) { loading_ = loading; }
+    // Makes the advertisement view. Only once loading is over, so that the web engine never holds
+    // up the loading window's clock.
+    void createAdView();
 
     QAction* menuAction(const QString& caption) const;
-    // The countdown step; program-wide in the original design, owned here with the overlay.
-    int countdownStep() const { return countdownStep_; }
+    RollDownMenu& rollDownMenu() const { return *menu_; }
+    MediaPlayer& player() const { return *player_; }
+    const AdCountdown& countdown() const { return countdown_; }
+
+  Q_SIGNALS:
+    // The events the window reports, in the order they happen.
+    void programmeSelected(const QString& title);
+    void programmePlayed(const QString& url);
+    void firstFramePainted(); // of what PlaySelectedItem handed over
+    void adPressed();
+    void adWheelTurned();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -53,12 +57,27 @@ class MainWindow : public QMainWindow {
   private:
     void buildUnits();
     void buildMenus();
-    void createAdView();
-    void OnLoadingWindowCreated(LoadingWindow& loading);
-    void reportIncompleteData();
-    void traceReady() const;
 
-    StartupHooks hooks_;
+    // 卷帘式菜单1, 时钟1 and 广告1.
+    void OnCatalogueItemSelected();
+    void OnAdTimerTick();
+    void PlaySelectedItem();
+    void OnAdPressed();
+    void OnAdWheel();
+
+    // The menu bar.
+    void OnOpenFileMenu();
+    void OnOpenUrlMenu();
+    void OnExitMenu();
+    void OnSettingsMenu();
+    void OnHelpMenu();
+    void OnFeedbackMenu();
+    void OnCheckUpdateMenu();
+    void OnFeaturesMenu();
+    void OnAboutMenu();
+
+    const MainWindowConfig config_;
+    QString programDirectory_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     QWidget* adPanel_ = nullptr;
@@ -66,14 +85,8 @@ class MainWindow : public QMainWindow {
     QLabel* adText_ = nullptr;
     QLabel* adCountdown_ = nullptr;
     QTimer* adTimer_ = nullptr;
-    int countdownStep_ = 0;
+    AdCountdown countdown_;
     QString adLink_; // nothing assigns it: a press on the advertisement opens nothing
-    bool framePainted_ = false;
-
+    bool awaitingFirstFrame_ = false;
     bool loading_ = false;
-    bool runStarted_ = false;
-    CatalogueBridge* bridge_ = nullptr;
-    std::unique_ptr<RunClock> clock_;
-    std::unique_ptr<CatalogueRunContext> run_;
-    std::thread runThread_;
 };

@@ -1,43 +1,34 @@
 #pragma once
 
-#include "catalogue/Gbk.h"
+#include "ui/RollDownMenuLayout.h"
+#include "ui/RollDownMenuModel.h"
 
 #include <QWidget>
-#include <string>
-#include <vector>
 
 class QScrollBar;
 
-// The programme catalogue: a column of group headers of which one at a time is folded open to
-// show its items. Headers above the open group stay at the top and those below it at the bottom,
-// so every header is reachable whatever the length of the open group; its items scroll between
-// them.
-//
-// Item indexes count across the whole menu in the order of the AddItem calls. Items are only ever
-// appended, so an index stays valid and names the same item for the life of the control.
-// The first group added is opened at once, so the catalogue shows open as it comes in.
+// The programme catalogue as a column of group headers of which one at a time is folded open to
+// show its items (layout in RollDownMenuLayout, content in RollDownMenuModel). The first group
+// added opens at once, so the catalogue shows open as it comes in.
 class RollDownMenu : public QWidget {
     Q_OBJECT
   public:
     explicit RollDownMenu(QWidget* parent = nullptr);
     ~RollDownMenu() override;
 
-    // Titles are GBK bytes; they are shown decoded. The two integers are kept but mean nothing to
-    // the control.
-    void AddGroup(const std::string& title, int first, int second);
-    // `cut` tells which end of a cut title sits on a character boundary. A bad group index is
-    // ignored.
-    void AddItem(const std::string& title, int groupIndex, GbkCut cut = GbkCut::CleanStart);
-    // The item chosen last, -1 before the first choice.
-    int SelectedItem() const;
-    // Empty for a bad index.
-    std::string ItemTitle(int index) const;
-    // The item's title as shown, decoded the way its cut was declared; empty for a bad index.
-    QString itemText(int index) const;
+    RollDownMenuModel& model() { return model_; }
+    const RollDownMenuModel& model() const { return model_; }
 
-    int groupCount() const;
-    std::string groupTitle(int group) const;
-    int itemCount(int group) const;
+    // The control's operations, on its model.
+    void AddGroup(const GbkBytes& title, int first, int second) {
+        model_.AddGroup(title, first, second);
+    }
+    void AddItem(const GbkBytes& title, int groupIndex, GbkCut cut = GbkCut::CleanStart) {
+        model_.AddItem(title, groupIndex, cut);
+    }
+    int SelectedItem() const { return model_.SelectedItem(); }
+    GbkBytes ItemTitle(int index) const { return model_.ItemTitle(index); }
+
     int openGroup() const { return openGroup_; }
     // -1 folds every group; any other index outside the menu is ignored.
     void setOpenGroup(int group);
@@ -46,10 +37,16 @@ class RollDownMenu : public QWidget {
     QRect headerRect(int group) const;
     QRect itemRect(int group, int position) const;
 
+    // For assistive technology: the rows, the keyboard's row, and pressing a row as a click does.
+    const RollDownMenuLayout& layout() const;
+    MenuRow currentRow() const { return current_; }
+    void activate(MenuRow row);
+
     QSize sizeHint() const override;
 
   Q_SIGNALS:
-    // Once per choice, with the group and the item's position within it (both 0-based).
+    // Once per choice, with the group and the item's position within it (both 0-based); the
+    // choice itself is SelectedItem().
     void itemChosen(int first, int second);
 
   protected:
@@ -67,60 +64,28 @@ class RollDownMenu : public QWidget {
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
-    friend class RollDownMenuAccessible;
-    friend class RollDownMenuRowAccessible;
-
-    // A visible line of the menu: a group's header (position -1) or one of its items.
-    struct Row {
-        int group = -1;
-        int position = -1;
-        bool isHeader() const { return position < 0; }
-        bool isValid() const { return group >= 0; }
-        bool operator==(const Row&) const = default;
-    };
-    struct Item {
-        std::string title;
-        QString text;
-        int group = 0;
-        int position = 0;
-    };
-    struct Group {
-        std::string title;
-        QString text;
-        int first = 0;
-        int second = 0;
-        std::vector<int> items; // indexes into items_
-    };
-
-    bool hasRow(Row row) const;
-    std::vector<Row> visibleRows() const;
-    QRect rowRect(Row row) const;
-    Row rowAt(QPoint pos) const;
-    QRect itemArea() const;
-    int itemOffset() const;
-
+    void onGroupAdded(int group);
+    void onItemAdded(int group, int position);
     void relayout();
-    void activate(Row row);
-    void choose(int group, int position);
-    void setCurrent(Row row);
-    void ensureVisible(Row row);
+    void choose(MenuRow row);
+    void setCurrent(MenuRow row);
+    void ensureVisible(MenuRow row);
     void moveCurrent(int steps);
+    void setHover(MenuRow row);
     void updateHover();
+    bool isSelected(MenuRow row) const;
 
     void paintHeader(QPainter& painter, int group, const QRect& rect) const;
-    void paintItem(QPainter& painter, int group, int position, const QRect& rect) const;
+    void paintItem(QPainter& painter, MenuRow row, const QRect& rect) const;
 
-    void notifyAccessible(Row row, int event) const;
-    void notifyExpansion(int group) const;
-
-    std::vector<Group> groups_;
-    std::vector<Item> items_;
-    int openGroup_ = -1;
-    int selected_ = -1;
-    Row current_;
-    Row hover_;
-    Row pressed_;
-    int headerHeight_ = 24;
+    RollDownMenuModel model_;
+    // Brought up to the widget's size on every use: a hidden widget gets no resize event.
+    mutable RollDownMenuLayout layout_;
     int itemHeight_ = 20;
+    int scrollBarExtent_ = 0;
+    int openGroup_ = -1;
+    MenuRow current_;
+    MenuRow hover_;
+    MenuRow pressed_;
     QScrollBar* scrollBar_ = nullptr;
 };

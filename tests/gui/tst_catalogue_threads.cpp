@@ -8,7 +8,6 @@
 #include "StationPages.h"
 #include "StationServer.h"
 #include "app/CatalogueBridge.h"
-#include "app/ProgramState.h"
 #include "catalogue/CombinedCatalogue.h"
 #include "catalogue/FileIo.h"
 #include "catalogue/HttpGet.h"
@@ -91,7 +90,6 @@ class Station {
 RunResult TestCatalogueThreads::runOnce(const QString& stationAddress, const QString& dir) {
     RunResult result;
     QDir().mkpath(dir + QStringLiteral("/xzwj"));
-    setProgramDirectory(dir);
 
     RollDownMenu menu;
     menu.resize(152, 440);
@@ -106,8 +104,8 @@ RunResult TestCatalogueThreads::runOnce(const QString& stationAddress, const QSt
     QTimer busy;
     busy.setInterval(0);
     connect(&busy, &QTimer::timeout, &menu, [&menu] {
-        for (int g = 0; g < menu.groupCount(); ++g)
-            (void)menu.itemCount(g);
+        for (int g = 0; g < menu.model().groupCount(); ++g)
+            (void)menu.model().itemCount(g);
         menu.update();
     });
     busy.start();
@@ -115,14 +113,14 @@ RunResult TestCatalogueThreads::runOnce(const QString& stationAddress, const QSt
     {
         LoadingWindow loading([&](LoadingWindow& window) {
             loadingWindow = &window;
-            bridge = std::make_unique<CatalogueBridge>(&window, &menu, [&] {
+            bridge = std::make_unique<CatalogueBridge>(&window, &menu.model(), [&] {
                 ++result.incompleteReports;
                 result.reportedOnUiThread = QThread::currentThread() == qApp->thread();
                 result.closedBeforeReport = !(loadingWindow && loadingWindow->isVisible());
             });
             run = std::make_unique<CatalogueRunContext>(CatalogueRunContext{
-                *bridge, clock, [](const std::string& url) { return HttpGet(url); },
-                ProgramDirectory(), stationAddress});
+                *bridge, clock, [](const std::string& url) { return HttpGet(url); }, dir,
+                stationAddress});
             thread = std::thread([&run] { CatalogueRun(*run); });
         });
         // Only the run closes the window; if it never does, the test must still end.
@@ -140,11 +138,11 @@ RunResult TestCatalogueThreads::runOnce(const QString& stationAddress, const QSt
 
     // Item indexes count across the menu in the order of adding, which is group order here.
     int index = 0;
-    for (int g = 0; g < menu.groupCount(); ++g) {
+    for (int g = 0; g < menu.model().groupCount(); ++g) {
         std::vector<std::string> items;
-        for (int i = 0; i < menu.itemCount(g); ++i)
+        for (int i = 0; i < menu.model().itemCount(g); ++i)
             items.push_back(menu.ItemTitle(index++));
-        result.menu.emplace_back(menu.groupTitle(g), std::move(items));
+        result.menu.emplace_back(menu.model().groupTitle(g), std::move(items));
     }
     result.sleeps = clock.sleeps;
     return result;

@@ -1,15 +1,29 @@
 #include "HostedWindow.h"
 #include "playback/MediaPlayer.h"
-#include "playback/StreamUrl.h"
 #include "settings/Links.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
+
+namespace {
+
+// The first group's first four programmes as the station lists them, percent-encoded as UTF-8.
+const char* const kEncodedTitles[] = {
+    "%E6%96%B0%E9%97%BB%E8%81%94%E6%92%AD0112%E6%9C%9F", // 新闻联播0112期
+    "%E6%96%B0%E9%97%BB%E8%81%94%E6%92%AD0111%E6%9C%9F", // 新闻联播0111期
+    "%E6%96%B0%E9%97%BB%E8%81%94%E6%92%AD0110%E6%9C%9F", // 新闻联播0110期
+    "%E6%96%B0%E9%97%BB%E8%81%94%E6%92%AD0109%E6%9C%9F", // 新闻联播0109期
+};
+const char* const kTitles[] = {"新闻联播0112期", "新闻联播0111期", "新闻联播0110期",
+                               "新闻联播0109期"};
+
+} // namespace
 
 class TestCountdown : public QObject {
     Q_OBJECT
@@ -24,6 +38,11 @@ class TestCountdown : public QObject {
     void pressOnTheAdvertisementOpensNothing();
 
   private:
+    QString streamOf(int item) const {
+        return QStringLiteral("mms://") + station_->address() + QStringLiteral("/sp/") +
+               QLatin1String(kEncodedTitles[item]) + QStringLiteral(".wmv");
+    }
+    void tick() { hosted_->tick(); }
     void choose(int item) {
         hosted_->choose(item);
         QCOMPARE(menu_->SelectedItem(), item);
@@ -86,59 +105,57 @@ void TestCountdown::overlayUnits() {
 
 void TestCountdown::countdownPlaysTheSelection() {
     choose(0);
-    const std::string title = menu_->ItemTitle(0);
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Velmora网络电视——") + menu_->itemText(0));
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Velmora网络电视——") + QString::fromUtf8(kTitles[0]));
     QVERIFY(overlayVisible());
     QVERIFY(player_->URL().isEmpty());
     QVERIFY(timer_->isActive());
     QCOMPARE(timer_->interval(), 1000);
-    QCOMPARE(window_->countdownStep(), 1);
+    QCOMPARE(window_->countdown().step(), 1);
     QCOMPARE(label("广告计时"), QStringLiteral("5"));
 
-    // The ticks come from the real timer in use; here they are driven directly.
     QString shownAtPlay;
     const auto seen = connect(player_, &MediaPlayer::statusChanged, this,
                               [&] { shownAtPlay = label("广告计时"); });
     for (const char* digit : {"4", "3", "2", "1"}) {
-        window_->OnAdTimerTick();
+        tick();
         QCOMPARE(label("广告计时"), QString::fromUtf8(digit));
         QVERIFY(player_->URL().isEmpty());
     }
-    window_->OnAdTimerTick();
+    tick();
     disconnect(seen);
     // "0" is what shows while the programme is handed to the player.
     QCOMPARE(shownAtPlay, QStringLiteral("0"));
-    QCOMPARE(window_->countdownStep(), 6);
+    QCOMPARE(window_->countdown().step(), 6);
     QVERIFY(!timer_->isActive());
     QVERIFY(!overlayVisible());
     QCOMPARE(label("广告计时"), QStringLiteral("5"));
-    QCOMPARE(player_->URL(), StreamUrl(title, StreamHost()));
-    QVERIFY(player_->URL().startsWith(QStringLiteral("mms://") + station_->address() +
-                                      QStringLiteral("/sp/")));
+    QCOMPARE(player_->URL(), streamOf(0));
 }
 
 void TestCountdown::newSelectionRestartsTheCount() {
     choose(0);
     for (int i = 0; i < 3; ++i)
-        window_->OnAdTimerTick();
+        tick();
     QCOMPARE(label("广告计时"), QStringLiteral("2"));
     choose(1);
-    QCOMPARE(window_->countdownStep(), 1);
+    QCOMPARE(window_->countdown().step(), 1);
+    QVERIFY(timer_->isActive());                      // the new selection starts the timer again
     QCOMPARE(label("广告计时"), QStringLiteral("2")); // until the next tick
-    window_->OnAdTimerTick();
+    tick();
     QCOMPARE(label("广告计时"), QStringLiteral("4"));
     for (int i = 0; i < 3; ++i)
-        window_->OnAdTimerTick();
+        tick();
     QVERIFY(player_->URL().isEmpty()); // the first selection's count did not carry on
-    window_->OnAdTimerTick();
-    QCOMPARE(player_->URL(), StreamUrl(menu_->ItemTitle(1), StreamHost()));
+    tick();
+    QCOMPARE(player_->URL(), streamOf(1));
     QVERIFY(!timer_->isActive());
 }
 
 void TestCountdown::fileOpenedDuringTheCountdownIsReplaced() {
     choose(2);
-    window_->OnAdTimerTick();
-    window_->OnAdTimerTick();
+    tick();
+    tick();
     const QString file = QStringLiteral(VELMORA_TEST_MEDIA_DIR "/sample.wav");
     player_->setURL(file);
     QCOMPARE(player_->URL(), file);
@@ -146,9 +163,10 @@ void TestCountdown::fileOpenedDuringTheCountdownIsReplaced() {
     QTRY_COMPARE_WITH_TIMEOUT(player_->status(), MediaPlayer::Status::Playing, 15000);
     QVERIFY(overlayVisible());
     for (int i = 0; i < 3; ++i)
-        window_->OnAdTimerTick();
-    QCOMPARE(player_->URL(), StreamUrl(menu_->ItemTitle(2), StreamHost()));
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Velmora网络电视——") + menu_->itemText(2));
+        tick();
+    QCOMPARE(player_->URL(), streamOf(2));
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Velmora网络电视——") + QString::fromUtf8(kTitles[2]));
 }
 
 void TestCountdown::countdownKeepsTickingUnderAModalDialog() {
@@ -170,18 +188,38 @@ void TestCountdown::countdownKeepsTickingUnderAModalDialog() {
     QTRY_VERIFY_WITH_TIMEOUT(!overlayVisible(), 10000);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QVERIFY(hiddenWhileModal);
-    QCOMPARE(player_->URL(), StreamUrl(menu_->ItemTitle(3), StreamHost()));
+    QCOMPARE(player_->URL(), streamOf(3));
 }
 
+// A real click and a real wheel turn on the page reach the handlers through the view's own
+// input widget, and neither opens anything nor touches the count.
 void TestCountdown::pressOnTheAdvertisementOpensNothing() {
     QList<QUrl> opened;
     setDesktopOpener([&](const QUrl& url) { opened << url; });
+    QSignalSpy pressed(window_, &MainWindow::adPressed);
+    QSignalSpy wheeled(window_, &MainWindow::adWheelTurned);
+    auto* view = window_->findChild<QWebEngineView*>(QStringLiteral("广告1"));
+    QVERIFY(view);
+    // The page draws into a child the engine adds once the page is up.
+    QTRY_VERIFY_WITH_TIMEOUT(view->focusProxy(), 20000);
+    QWidget* page = view->focusProxy();
     choose(0);
-    window_->OnAdPressed();
-    window_->OnAdWheel();
+    // The count stays where it is while the test presses: the timer runs, but not within reach.
+    timer_->start(3600000);
+    const QPoint inPanel = page->mapFrom(view, QPoint(12 + 168, 17 + 140));
+    QTest::mouseClick(page, Qt::LeftButton, {}, inPanel);
+    QTest::mouseClick(page, Qt::RightButton, {}, inPanel);
+    QCOMPARE(pressed.count(), 1);
+    QWheelEvent wheel(inPanel, page->mapToGlobal(inPanel), {}, {0, -120}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(page, &wheel);
+    QCOMPARE(wheeled.count(), 1);
     QVERIFY(opened.isEmpty());
     QVERIFY(timer_->isActive());
-    QCOMPARE(window_->countdownStep(), 1);
+    QCOMPARE(timer_->interval(), 3600000);
+    QCOMPARE(window_->countdown().step(), 1);
+    tick();
+    QCOMPARE(label("广告计时"), QStringLiteral("4"));
     setDesktopOpener({});
 }
 

@@ -1,4 +1,3 @@
-#include "app/ProgramState.h"
 #include "settings/Links.h"
 #include "ui/Dialogs.h"
 #include "ui/WindowDefinition.h"
@@ -120,6 +119,9 @@ struct SettingsVisit {
     bool manual = false;
 };
 
+// The program directory the settings window is opened for; each test has a fresh one.
+QString settingsDirectory;
+
 SettingsVisit visitSettings(const std::function<void(QDialog*)>& exit) {
     SettingsVisit seen;
     whenModal<QDialog>([&](QDialog* window) {
@@ -129,7 +131,7 @@ SettingsVisit visitSettings(const std::function<void(QDialog*)>& exit) {
         seen = {automatic->isChecked(), manual->isChecked()};
         exit(window);
     });
-    OnSettingsMenu();
+    openSettingsWindow(settingsDirectory);
     return seen;
 }
 
@@ -172,7 +174,7 @@ class TestDialogs : public QObject {
 void TestDialogs::init() {
     programDir_.emplace();
     QVERIFY(programDir_->isValid());
-    setProgramDirectory(programDir_->path());
+    settingsDirectory = programDir_->path();
 }
 
 void TestDialogs::cleanup() {
@@ -209,7 +211,7 @@ void TestDialogs::openUrlRefusesAnEmptyAddressEveryTime() {
         }
         QTest::mouseClick(ui::unit<QPushButton>(dialog, u"按钮3"_s), Qt::LeftButton);
     });
-    OnOpenUrlMenu([&](const QString& url) { written << url; });
+    openUrlDialog([&](const QString& url) { written << url; });
     QCOMPARE(messages, 3);
     QCOMPARE(written, QStringList());
 }
@@ -238,7 +240,7 @@ void TestDialogs::openUrlHandsOverAnyTextUnchanged() {
             QTest::mouseClick(ui::unit<QPushButton>(dialog, u"按钮2"_s), Qt::LeftButton);
         QVERIFY(!dialog->isVisible());
     });
-    OnOpenUrlMenu([&](const QString& url) { written << url; });
+    openUrlDialog([&](const QString& url) { written << url; });
     QCOMPARE(written, QStringList{typed});
 }
 
@@ -253,7 +255,7 @@ void TestDialogs::openUrlStartsEmptyEachTime() {
             typeInto(address, u"mms://host/sp/typed.wmv"_s);
             QTest::mouseClick(ui::unit<QPushButton>(dialog, u"按钮3"_s), Qt::LeftButton);
         });
-        OnOpenUrlMenu([&](const QString& url) { written << url; });
+        openUrlDialog([&](const QString& url) { written << url; });
     }
     QCOMPARE(written, QStringList());
 }
@@ -268,7 +270,7 @@ void TestDialogs::openFileOffersTheFiltersAndLeavesThePlayerOnCancel() {
         QCOMPARE(dialog->selectedNameFilter(), filters.first());
         dialog->reject();
     });
-    OnOpenFileMenu(nullptr, [&](const QString& url) { written << url; });
+    openFileDialog(nullptr, [&](const QString& url) { written << url; });
     QCOMPARE(written, QStringList());
 
     const QString chosen = programDir_->filePath(u"my clips/片段 1.MP3"_s);
@@ -282,7 +284,7 @@ void TestDialogs::openFileOffersTheFiltersAndLeavesThePlayerOnCancel() {
         static_cast<QDialog*>(dialog)->accept();
         QVERIFY(!dialog->isVisible());
     });
-    OnOpenFileMenu(nullptr, [&](const QString& url) { written << url; });
+    openFileDialog(nullptr, [&](const QString& url) { written << url; });
     QCOMPARE(written, QStringList{chosen});
 }
 
@@ -411,7 +413,7 @@ void TestDialogs::aboutShowsItsTextsAndEnterCloses() {
         QVERIFY(!window->isVisible());
         closedByEnter = window->result() == QDialog::Accepted;
     });
-    OnAboutMenu();
+    openAboutWindow();
     QVERIFY(closedByEnter);
 }
 
@@ -426,7 +428,7 @@ void TestDialogs::aboutLinkMailsTheAuthor() {
         QVERIFY(window->isVisible());
         QTest::mouseClick(ui::unit<QPushButton>(window, u"按钮1"_s), Qt::LeftButton);
     });
-    OnAboutMenu();
+    openAboutWindow();
     QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:" VELMORA_CONTACT_ADDRESS))});
 }
 

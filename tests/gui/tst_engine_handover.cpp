@@ -13,6 +13,7 @@ namespace {
 const QString kShort = QStringLiteral(VELMORA_TEST_MEDIA_DIR "/sample.wav");        // 2.5 s
 const QString kMiddle = QStringLiteral(VELMORA_TEST_MEDIA_DIR "/demo-colours.wmv"); // 8 s
 const QString kLong = QStringLiteral(VELMORA_TEST_MEDIA_DIR "/demo-long.wmv");      // 40 s
+const EngineOptions kSilent{.audioOutput = "adummy"};
 
 // The lengths libVLC reported while the engine lived: what it really opened.
 QList<qint64> reportedLengths(const QSignalSpy& times) {
@@ -38,22 +39,16 @@ bool onlyTheLongClip(const QList<qint64>& lengths) {
 class TestEngineHandover : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void initTestCase();
     void writesWhileTheEngineIsMadeKeepOnlyTheLast();
     void emptyLastWriteLeavesTheNewEngineIdle();
     void writesAtEveryMomentOfTheMaking();
     void destroyedWhileTheEngineIsMade();
 };
 
-void TestEngineHandover::initTestCase() {
-    qputenv("VELMORA_AUDIO_OUTPUT", "adummy");
-    qunsetenv("VELMORA_OPEN_TIMEOUT_MS");
-}
-
 void TestEngineHandover::writesWhileTheEngineIsMadeKeepOnlyTheLast() {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    VlcEngine engine;
+    VlcEngine engine(kSilent);
     engine.setCreationGate([released] { released.wait(); });
     QSignalSpy times(&engine, &VlcEngine::timesChanged);
 
@@ -76,7 +71,7 @@ void TestEngineHandover::writesWhileTheEngineIsMadeKeepOnlyTheLast() {
 void TestEngineHandover::emptyLastWriteLeavesTheNewEngineIdle() {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    VlcEngine engine;
+    VlcEngine engine(kSilent);
     engine.setCreationGate([released] { released.wait(); });
     QSignalSpy statuses(&engine, &VlcEngine::statusChanged);
 
@@ -95,7 +90,7 @@ void TestEngineHandover::emptyLastWriteLeavesTheNewEngineIdle() {
 // before, so the write falls before, during and after the moment the player arrives.
 void TestEngineHandover::writesAtEveryMomentOfTheMaking() {
     for (int round = 0; round < 16; ++round) {
-        auto engine = std::make_unique<VlcEngine>();
+        auto engine = std::make_unique<VlcEngine>(kSilent);
         QSignalSpy times(engine.get(), &VlcEngine::timesChanged);
         engine->open(kMiddle);
         for (int i = 0; i < round; ++i)
@@ -113,7 +108,7 @@ void TestEngineHandover::writesAtEveryMomentOfTheMaking() {
 
 void TestEngineHandover::destroyedWhileTheEngineIsMade() {
     for (int round = 0; round < 8; ++round) {
-        auto engine = std::make_unique<VlcEngine>();
+        auto engine = std::make_unique<VlcEngine>(kSilent);
         engine->open(kLong);
         for (int i = 0; i < round; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);

@@ -1,5 +1,5 @@
-#include "app/ProgramState.h"
 #include "settings/Links.h"
+#include "ui/MainWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,13 +70,12 @@ class TestLinks : public QObject {
 void TestLinks::eachItemReachesTheDesktopWhole() {
     QTemporaryDir dir;
     const QString programDirectory = dir.filePath(u"My Programs/velmora tv"_s);
-    setProgramDirectory(programDirectory);
+    MainWindow window;
+    window.setProgramDirectory(programDirectory);
 
     for (int round = 0; round < 2; ++round) {
-        OnHelpMenu();
-        OnFeedbackMenu();
-        OnCheckUpdateMenu();
-        OnFeaturesMenu();
+        for (const char* item : {"软件帮助", "提出意见(C)", "检查更新(&O)", "软件特性"})
+            window.menuAction(QString::fromUtf8(item))->trigger();
     }
     QTRY_COMPARE_WITH_TIMEOUT(recordedCalls().size(), 8, 10000);
 

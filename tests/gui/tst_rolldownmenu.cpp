@@ -106,7 +106,7 @@ void TestRollDownMenu::songFaceUnderPlainLocale() {
 
 void TestRollDownMenu::groupsAndItemsKeepCallOrder() {
     RollDownMenu menu;
-    QCOMPARE(menu.groupCount(), 0);
+    QCOMPARE(menu.model().groupCount(), 0);
     QCOMPARE(menu.openGroup(), -1);
     menu.AddGroup(gbk("新闻联播"), 1, 1);
     QCOMPARE(menu.openGroup(), 0);
@@ -117,13 +117,13 @@ void TestRollDownMenu::groupsAndItemsKeepCallOrder() {
     menu.AddItem(gbk("甲"), 0); // same title again, and back in an earlier group
     menu.AddItem(gbk("丙"), 1);
 
-    QCOMPARE(menu.groupCount(), 3);
-    QCOMPARE(menu.groupTitle(0), gbk("新闻联播"));
-    QCOMPARE(menu.groupTitle(1), gbk("药都时空"));
-    QCOMPARE(menu.groupTitle(2), gbk("走进农家"));
-    QCOMPARE(menu.itemCount(0), 2);
-    QCOMPARE(menu.itemCount(1), 2);
-    QCOMPARE(menu.itemCount(2), 0);
+    QCOMPARE(menu.model().groupCount(), 3);
+    QCOMPARE(menu.model().groupTitle(0), gbk("新闻联播"));
+    QCOMPARE(menu.model().groupTitle(1), gbk("药都时空"));
+    QCOMPARE(menu.model().groupTitle(2), gbk("走进农家"));
+    QCOMPARE(menu.model().itemCount(0), 2);
+    QCOMPARE(menu.model().itemCount(1), 2);
+    QCOMPARE(menu.model().itemCount(2), 0);
     // Indexes count in call order across the menu.
     QCOMPARE(menu.ItemTitle(0), gbk("甲"));
     QCOMPARE(menu.ItemTitle(1), gbk("乙"));
@@ -145,14 +145,14 @@ void TestRollDownMenu::badIndexesAreSafe() {
     fill(menu, {1, 1});
     menu.AddItem("x", -1);
     menu.AddItem("x", 2);
-    QCOMPARE(menu.itemCount(0) + menu.itemCount(1), 2);
+    QCOMPARE(menu.model().itemCount(0) + menu.model().itemCount(1), 2);
     QCOMPARE(menu.SelectedItem(), -1);
     QCOMPARE(menu.ItemTitle(-1), std::string());
     QCOMPARE(menu.ItemTitle(2), std::string());
-    QCOMPARE(menu.groupTitle(-1), std::string());
-    QCOMPARE(menu.groupTitle(2), std::string());
-    QCOMPARE(menu.itemCount(-1), 0);
-    QCOMPARE(menu.itemCount(5), 0);
+    QCOMPARE(menu.model().groupTitle(-1), std::string());
+    QCOMPARE(menu.model().groupTitle(2), std::string());
+    QCOMPARE(menu.model().itemCount(-1), 0);
+    QCOMPARE(menu.model().itemCount(5), 0);
     menu.setOpenGroup(1);
     menu.setOpenGroup(7);
     menu.setOpenGroup(-5);
@@ -422,8 +422,8 @@ void TestRollDownMenu::splitTitleShowsReplacementOnly() {
     // The bytes themselves are kept as given.
     QCOMPARE(menu.ItemTitle(0), tailCut);
     QCOMPARE(menu.ItemTitle(1), whole.substr(1));
-    QCOMPARE(menu.itemText(1), group->child(1)->text(QAccessible::Name));
-    QCOMPARE(menu.itemText(2), QString());
+    QCOMPARE(menu.model().itemDisplayTitle(1), group->child(1)->text(QAccessible::Name));
+    QCOMPARE(menu.model().itemDisplayTitle(2), QString());
 }
 
 int main(int argc, char** argv) {

@@ -1,5 +1,6 @@
 #include "HostedWindow.h"
 #include "app/ProgramState.h"
+#include "app/Startup.h"
 #include "catalogue/FileIo.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
@@ -55,6 +56,7 @@ class TestStartupWindow : public QObject {
 void TestStartupWindow::loadingWindowKeepsTimeAndCannotBeClosed() {
     LoadingElapsed = 0;
     LoadingWindow window;
+    bindLoadingClock(window);
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(QPixmap(QStringLiteral(":/assets/loading.jpg")).size(), QSize(380, 250));
     QCOMPARE(window.size(), QSize(380, 250));
@@ -110,26 +112,27 @@ void TestStartupWindow::menuTree() {
 void TestStartupWindow::catalogueFillsTheMenu() {
     StationProcess station;
     QVERIFY(station.started());
-    qputenv("VELMORA_STATION", station.address().toUtf8());
     QTemporaryDir dir;
     StartupHooks hooks;
     hooks.makeClock = [] { return std::make_unique<LateClock>(); };
     hooks.programDirectory = dir.path();
-    MainWindow window(hooks);
+    const Config config = stationConfig(station.address());
+    MainWindow window(config.mainWindow());
+    Startup startup(window, config, hooks);
     // While loading, the three items are still enabled; afterwards they are greyed.
     QVERIFY(window.menuAction(QStringLiteral("播放"))->isEnabled());
-    QVERIFY(window.OnMainWindowCreated());
+    QVERIFY(startup.OnMainWindowCreated());
     for (const char* caption : {"播放", "暂停", "停止"})
         QVERIFY(!window.menuAction(QString::fromUtf8(caption))->isEnabled());
     QVERIFY(window.menuAction(QStringLiteral("打开(&O)"))->isEnabled());
 
     auto* menu = window.findChild<RollDownMenu*>(QStringLiteral("卷帘式菜单1"));
-    QCOMPARE(menu->groupCount(), 5);
+    QCOMPARE(menu->model().groupCount(), 5);
     QCOMPARE(menu->openGroup(), 0);
-    QCOMPARE(menu->itemCount(4), 7);
-    QCOMPARE(ProgramDirectory(), dir.path());
+    QCOMPARE(menu->model().itemCount(4), 7);
+    QCOMPARE(startup.programDirectory(), dir.path());
+    QCOMPARE(window.programDirectory(), dir.path());
     QVERIFY(fileSize(dir.path() + QStringLiteral("/spsj.txt")).value_or(0) > 0);
-    qunsetenv("VELMORA_STATION");
 }
 
 void TestStartupWindow::runThatCannotStartFails() {
@@ -139,10 +142,11 @@ void TestStartupWindow::runThatCannotStartFails() {
     hooks.startThread = [](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     };
-    MainWindow window(hooks);
+    MainWindow window;
+    Startup startup(window, Config::defaults(), hooks);
     QPair<QString, QString> seen;
     answerNextMessageBox(seen);
-    QVERIFY(!window.OnMainWindowCreated());
+    QVERIFY(!startup.OnMainWindowCreated());
     QCOMPARE(seen.first, QStringLiteral("错误！"));
     QVERIFY(!seen.second.isEmpty());
 }

@@ -1,33 +1,48 @@
 #include "HostedWindow.h"
 
 #include "app/ProcessSetup.h"
+#include "app/Startup.h"
 #include "playback/MediaPlayer.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
+
+Config stationConfig(const QString& address) {
+    Config config = Config::defaults();
+    config.stationHost = address;
+    config.adUrl = QStringLiteral("http://") + address + QStringLiteral("/ad/");
+    config.engine.audioOutput = "adummy";
+    return config;
+}
 
 HostedWindow::HostedWindow() : station_(std::make_unique<StationProcess>()) {
     if (!station_->started())
         return;
-    qputenv("VELMORA_STATION", station_->address().toUtf8());
-    qputenv("VELMORA_AD_URL", QByteArray("http://") + station_->address().toUtf8() + "/ad/");
+    const Config config = stationConfig(station_->address());
     StartupHooks hooks;
     hooks.makeClock = [] { return std::make_unique<LateClock>(); };
     hooks.programDirectory = dir_.path();
-    window_ = std::make_unique<MainWindow>(hooks);
-    if (!window_->OnMainWindowCreated())
+    window_ = std::make_unique<MainWindow>(config.mainWindow());
+    startup_ = std::make_unique<Startup>(*window_, config, hooks);
+    if (!startup_->OnMainWindowCreated())
         return;
     window_->show();
-    menu_ = window_->findChild<RollDownMenu*>(QStringLiteral("卷帘式菜单1"));
-    player_ = window_->findChild<MediaPlayer*>(QStringLiteral("播放器1"));
-    ready_ = QTest::qWaitForWindowExposed(window_.get()) && menu_ && player_;
+    menu_ = &window_->rollDownMenu();
+    player_ = &window_->player();
+    ready_ = QTest::qWaitForWindowExposed(window_.get());
 }
 
 HostedWindow::~HostedWindow() {
+    startup_.reset();
     window_.reset();
     station_.reset();
+}
+
+const QString& HostedWindow::programDirectory() const {
+    return startup_->programDirectory();
 }
 
 void HostedWindow::choose(int item) {
@@ -38,8 +53,14 @@ void HostedWindow::choose(int item) {
     QTest::keyClick(menu_, Qt::Key_Return);
 }
 
+void HostedWindow::tick() {
+    auto* timer = window_->findChild<QTimer*>(QStringLiteral("时钟1"));
+    QVERIFY(timer);
+    timer->stop();
+    QVERIFY(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
+}
+
 int runHostedTest(QObject& test, int argc, char* argv[]) {
-    qputenv("VELMORA_AUDIO_OUTPUT", "adummy");
     prepareProcess();
     QApplication app(argc, argv);
     return QTest::qExec(&test, argc, argv);

@@ -2,6 +2,7 @@
 
 #include "Processes.h"
 #include "app/CatalogueRun.h"
+#include "app/Config.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -10,6 +11,7 @@ class MainWindow;
 class MediaPlayer;
 class QObject;
 class RollDownMenu;
+class Startup;
 
 // A loading clock already past every wait, so a catalogue loads as fast as the station answers.
 class LateClock : public RunClock {
@@ -18,7 +20,12 @@ class LateClock : public RunClock {
     void sleepMs(std::int32_t) override {}
 };
 
-// The main window in the test process, its catalogue loaded from a real station, shown.
+// The program's configuration against a station at `address` (host:port), with a silent audio
+// output and no record of events.
+Config stationConfig(const QString& address);
+
+// The main window in the test process, built by the real start-up, its catalogue loaded from a
+// real station, shown.
 class HostedWindow {
   public:
     HostedWindow();
@@ -28,18 +35,22 @@ class HostedWindow {
     MainWindow& window() { return *window_; }
     RollDownMenu& menu() { return *menu_; }
     MediaPlayer& player() { return *player_; }
+    const QString& programDirectory() const;
     // Chooses the item of the first group with the keyboard, as a user would.
     void choose(int item);
+    // One tick of the countdown's timer 时钟1, delivered through its own timeout signal while the
+    // timer itself is stopped: the test, not the clock, says when a second has passed.
+    void tick();
 
   private:
     std::unique_ptr<StationProcess> station_;
     QTemporaryDir dir_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<Startup> startup_;
     RollDownMenu* menu_ = nullptr;
     MediaPlayer* player_ = nullptr;
     bool ready_ = false;
 };
 
-// main() of a test that hosts the viewer's windows: the viewer's process settings, a silent
-// audio output, then the test.
+// main() of a test that hosts the viewer's windows: the viewer's process settings, then the test.
 int runHostedTest(QObject& test, int argc, char* argv[]);

@@ -10,7 +10,8 @@ class TestStreamUrl : public QObject {
     void encodesTitle_data();
     void encodesTitle();
     void serverReceivesExactlyTheTitle();
-    void streamHost();
+    void namesTheTitleTheMenuShows();
+    void bytesThatDoNotDecodeStayApart();
 };
 
 void TestStreamUrl::encodesTitle_data() {
@@ -32,16 +33,16 @@ void TestStreamUrl::encodesTitle_data() {
     QTest::newRow("mixed") << QByteArray("\xD0\xC2\xCE\xC5 2024")
                            << host + QStringLiteral("%E6%96%B0%E9%97%BB%202024.wmv");
     QTest::newRow("empty") << QByteArray() << host + QStringLiteral(".wmv");
-    // A title cut after the first byte of 闻: the stray byte shows as U+FFFD, the rest survives.
+    // A title cut after the first byte of 闻: the stray byte goes as itself, the rest survives.
     QTest::newRow("split character")
-        << QByteArray("\xD0\xC2\xCE") << host + QStringLiteral("%E6%96%B0%EF%BF%BD.wmv");
+        << QByteArray("\xD0\xC2\xCE") << host + QStringLiteral("%E6%96%B0%CE.wmv");
 }
 
 void TestStreamUrl::encodesTitle() {
     QFETCH(QByteArray, gbkTitle);
     QFETCH(QString, expected);
     const std::string title(gbkTitle.constData(), size_t(gbkTitle.size()));
-    QCOMPARE(StreamUrl(title, QStringLiteral("tv.example:8080")), expected);
+    QCOMPARE(StreamUrl(decodeGbk(title), QStringLiteral("tv.example:8080")), expected);
 }
 
 // Whatever the title holds, the address parses as one path "/sp/<title>.wmv" on the host.
@@ -50,8 +51,9 @@ void TestStreamUrl::serverReceivesExactlyTheTitle() {
         QByteArray("a b%c#d?e&f=g+h;i"), QByteArray("\xD2\xA9\xB6\xBC\xCA\xB1\xBF\xD5 [1/2]"),
         QByteArray("..%2e/x"), QByteArray("\xA3\xA8\xC9\xCF\xA3\xA9 \"'<>\\")};
     for (const QByteArray& bytes : titles) {
-        const QString url = StreamUrl(std::string(bytes.constData(), size_t(bytes.size())),
-                                      QStringLiteral("127.0.0.1:9"));
+        const QString url =
+            StreamUrl(decodeGbk(std::string(bytes.constData(), size_t(bytes.size()))),
+                      QStringLiteral("127.0.0.1:9"));
         const QUrl parsed(url, QUrl::StrictMode);
         QVERIFY2(parsed.isValid(), qPrintable(url));
         QCOMPARE(parsed.scheme(), QStringLiteral("mms"));
@@ -67,14 +69,26 @@ void TestStreamUrl::serverReceivesExactlyTheTitle() {
     }
 }
 
-void TestStreamUrl::streamHost() {
-    qputenv("VELMORA_STATION", "127.0.0.1:18080");
-    QCOMPARE(StreamHost(), QStringLiteral("127.0.0.1:18080"));
-    qunsetenv("VELMORA_STATION");
-    QCOMPARE(StreamHost(), QStringLiteral(VELMORA_STATION_HOST));
-    qputenv("VELMORA_STATION", "");
-    QCOMPARE(StreamHost(), QStringLiteral(VELMORA_STATION_HOST));
-    qunsetenv("VELMORA_STATION");
+// The last category cuts its titles backwards from "</a>", so a title may start on the second
+// byte of a character. The address must name what the menu shows: the stray byte first, then
+// the whole characters, not a different pairing read from the front.
+void TestStreamUrl::namesTheTitleTheMenuShows() {
+    // 论坛第一期 cut one byte into 论 (C2 DB): DB, then 坛第一期 whole.
+    const std::string cut = "\xDB\xCC\xB3\xB5\xDA\xD2\xBB\xC6\xDA";
+    const GbkDecoded title = decodeGbk(cut, GbkCut::CleanEnd);
+    QCOMPARE(title.text, QString(QChar::ReplacementCharacter) + QStringLiteral("坛第一期"));
+    QCOMPARE(StreamUrl(title, QStringLiteral("tv.example")),
+             QStringLiteral("mms://tv.example/sp/%DB%E5%9D%9B%E7%AC%AC%E4%B8%80%E6%9C%9F.wmv"));
+}
+
+// Titles that differ only in bytes that do not decode are different programmes.
+void TestStreamUrl::bytesThatDoNotDecodeStayApart() {
+    const QString host = QStringLiteral("tv.example");
+    QCOMPARE(StreamUrl(decodeGbk("A\x80"), host), QStringLiteral("mms://tv.example/sp/A%80.wmv"));
+    QCOMPARE(StreamUrl(decodeGbk("A\xFF"), host), QStringLiteral("mms://tv.example/sp/A%FF.wmv"));
+    // A lead byte at the very end, after whole characters.
+    QCOMPARE(StreamUrl(decodeGbk("\xD0\xC2\xC1"), host),
+             QStringLiteral("mms://tv.example/sp/%E6%96%B0%C1.wmv"));
 }
 
 QTEST_GUILESS_MAIN(TestStreamUrl)

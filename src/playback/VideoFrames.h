@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QImage>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+struct libvlc_media_player_t;
+
+// The pictures libVLC decodes, handed from its video thread to the UI thread: libVLC draws into
+// one buffer, the newest whole picture waits in a second, the painter reads a third. libVLC's
+// callbacks touch nothing else.
+class VideoFrames {
+  public:
+    // A decoded picture ready to paint; the image keeps its memory allocated.
+    struct Frame {
+        QImage image;       // wraps the buffer, RGB32
+        double aspect = 1;  // width / height to show it at
+        bool fresh = false; // not handed out before
+    };
+
+    VideoFrames();
+    ~VideoFrames();
+    VideoFrames(const VideoFrames&) = delete;
+    VideoFrames& operator=(const VideoFrames&) = delete;
+
+    // Routes the player's video into these buffers. `onPicture` runs on libVLC's video thread,
+    // at most once until the next current(): post from it, never paint.
+    void attach(libvlc_media_player_t* player, std::function<void()> onPicture);
+
+    // Forgets the picture shown; the next one comes from what plays next.
+    void clear();
+    // The newest picture, at `aspect` (0: the buffer's own); a null image when there is none.
+    // Paint it and let it go: its pixels are drawn into again once a newer one has been taken.
+    Frame current(double aspect);
+    // Lets the next picture call `onPicture` again.
+    void pictureHandled() { posted_ = false; }
+
+  private:
+    struct Buffer;
+
+    static unsigned OnVideoFormat(void** opaque, char* chroma, unsigned* width, unsigned* height,
+                                  unsigned* pitches, unsigned* lines);
+    static void* OnVideoLock(void* opaque, void** planes);
+    static void OnVideoDisplay(void* opaque, void* picture);
+
+    std::function<void()> onPicture_;
+    std::mutex mutex_;
+    std::shared_ptr<Buffer> back_;  // libVLC draws here (its vout thread only)
+    std::shared_ptr<Buffer> ready_; // the newest whole picture
+    std::shared_ptr<Buffer> front_; // being painted
+    bool readyFresh_ = false;       // ready_ holds a picture not yet painted
+    bool showing_ = false;          // front_ holds a picture of what plays now
+    std::atomic<bool> posted_{false};
+};

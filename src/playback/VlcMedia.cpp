@@ -1,0 +1,60 @@
+#include "playback/VlcMedia.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+#include <mutex>
+#include <vlc/vlc.h>
+
+// libVLC's defaults hold a silent MMS server for about 100 s and retry HTTP for ever; the watchdog
+// is the last word, these only make the common failures quick.
+std::vector<QByteArray> vlcInstanceArguments(const EngineOptions& options) {
+    std::vector<QByteArray> args = {
+        "--quiet",
+        "--no-video-title-show",
+        "--no-stats",
+        "--no-snapshot-preview",
+        "--no-sub-autodetect-file",
+        "--mms-timeout=3000",
+        "--network-caching=1000",
+        "--no-http-reconnect",
+    };
+    // Tests and headless machines pick a silent output.
+    if (!options.audioOutput.isEmpty())
+        args.push_back("--aout=" + options.audioOutput);
+    return args;
+}
+
+std::shared_ptr<libvlc_instance_t> sharedVlcInstance(const EngineOptions& options) {
+    static std::mutex mutex;
+    static std::weak_ptr<libvlc_instance_t> shared;
+    std::lock_guard lock(mutex);
+    if (auto instance = shared.lock())
+        return instance;
+
+    const std::vector<QByteArray> args = vlcInstanceArguments(options);
+    std::vector<const char*> argv;
+    for (const QByteArray& arg : args)
+        argv.push_back(arg.constData());
+
+    libvlc_instance_t* raw = libvlc_new(int(argv.size()), argv.data());
+    if (!raw)
+        return {};
+    std::shared_ptr<libvlc_instance_t> instance(raw, libvlc_release);
+    shared = instance;
+    return instance;
+}
+
+libvlc_media_t* createVlcMedia(libvlc_instance_t* instance, const QString& location) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (scheme.match(location).hasMatch()) {
+        // libVLC wants a well-formed address; tolerant parsing escapes stray spaces and "%"
+        // and keeps escapes already present.
+        const QUrl url(location, QUrl::TolerantMode);
+        const QByteArray mrl = url.isValid() ? url.toEncoded() : location.toUtf8();
+        return libvlc_media_new_location(instance, mrl.constData());
+    }
+    const QString path = QFileInfo(location).absoluteFilePath();
+    return libvlc_media_new_path(instance, QFile::encodeName(path).constData());
+}
