@@ -1,6 +1,6 @@
 #include "settings/Links.h"
 
-#include "app/ProgramState.h"
+#include "app/DataLocation.h"
 
 #include <QDesktopServices>
 
@@ -50,7 +50,7 @@ QUrl feedbackMailUrl() {
 }
 
 QUrl featuresFileUrl() {
-    return QUrl::fromLocalFile(ProgramDirectory() + QStringLiteral("/软件特性.txt"));
+    return QUrl::fromLocalFile(featuresTextPath());
 }
 
 QUrl contactMailUrl() {

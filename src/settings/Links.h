@@ -16,7 +16,7 @@ QUrl helpPageUrl();
 QUrl updatePageUrl();
 // mailto: with the fixed subject and body, percent-encoded as UTF-8.
 QUrl feedbackMailUrl();
-// The features text beside the executable; the path stays one argument whatever it holds.
+// The features text (see featuresTextPath); the path stays one argument whatever it holds.
 QUrl featuresFileUrl();
 // The About window's contact link.
 QUrl contactMailUrl();

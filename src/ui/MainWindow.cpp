@@ -2,6 +2,7 @@
 
 #include "app/CatalogueBridge.h"
 #include "app/Config.h"
+#include "app/DataLocation.h"
 #include "app/ProgramState.h"
 #include "app/Trace.h"
 #include "catalogue/HttpGet.h"
@@ -205,7 +206,7 @@ bool MainWindow::OnMainWindowCreated() {
 }
 
 void MainWindow::OnLoadingWindowCreated(LoadingWindow& loading) {
-    setProgramDirectory(hooks_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
+    setProgramDirectory(hooks_.programDirectory.isEmpty() ? programDataDirectory()
                                                           : hooks_.programDirectory);
     // A folder that cannot be made shows up later as missing data.
     QDir().mkpath(ProgramDirectory() + QStringLiteral("/xzwj"));
