@@ -1,4 +1,6 @@
+#include "app/CommandLine.h"
 #include "app/ProcessSetup.h"
+#include "app/QtTranslations.h"
 #include "app/Trace.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
@@ -6,9 +8,12 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> code = answerCommandLine(argc, argv))
+        return *code;
     trace(QStringLiteral("process-started"));
     prepareProcess();
     QApplication app(argc, argv);
+    installQtTranslations(app);
     // The loading window hides before the main window shows; that is no reason to quit.
     app.setQuitOnLastWindowClosed(false);
     installSongFace();
