@@ -1,17 +1,51 @@
 #include "playback/VlcEngine.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 #include <vlc/vlc.h>
 
 namespace {
+
+// libVLC's own reports: off by default, since everything a user needs shows in the player's
+// status text; QT_LOGGING_RULES="velmora.vlc.debug=true" brings them back.
+Q_LOGGING_CATEGORY(vlcLog, "velmora.vlc", QtInfoMsg)
+
+void forwardVlcLog(void*, int level, const libvlc_log_t*, const char* format, va_list args) {
+    if (!vlcLog().isDebugEnabled())
+        return;
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    const char* kind = level >= LIBVLC_ERROR     ? "error"
+                       : level >= LIBVLC_WARNING ? "warning"
+                       : level >= LIBVLC_NOTICE  ? "notice"
+                                                 : "debug";
+    qCDebug(vlcLog, "%s: %s", kind, text);
+}
+
+// Without a sound server or card libVLC tries ALSA for every medium, and ALSA reports each
+// failure on standard error by itself; a silent output is the one that exists then.
+bool soundOutputReachable() {
+    if (qEnvironmentVariableIsSet("PULSE_SERVER"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && (QFileInfo::exists(runtime + QStringLiteral("/pulse/native")) ||
+                               QFileInfo::exists(runtime + QStringLiteral("/pipewire-0"))))
+        return true;
+    return !QDir(QStringLiteral("/dev/snd"))
+                .entryList({QStringLiteral("pcmC*p")}, QDir::System | QDir::Files)
+                .isEmpty();
+}
 
 std::shared_ptr<libvlc_instance_t> sharedInstance() {
     static std::mutex mutex;
@@ -28,6 +62,7 @@ std::shared_ptr<libvlc_instance_t> sharedInstance() {
     libvlc_instance_t* raw = libvlc_new(int(argv.size()), argv.data());
     if (!raw)
         return {};
+    libvlc_log_set(raw, &forwardVlcLog, nullptr);
     std::shared_ptr<libvlc_instance_t> instance(raw, libvlc_release);
     shared = instance;
     return instance;
@@ -103,6 +138,8 @@ std::vector<QByteArray> VlcEngine::instanceArguments() {
     const QByteArray audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
     if (!audioOutput.isEmpty())
         args.push_back("--aout=" + audioOutput);
+    else if (!soundOutputReachable())
+        args.push_back("--aout=adummy");
     return args;
 }
 
