@@ -14,6 +14,7 @@ int main(int argc, char* argv[]) {
     prepareProcess();
     QApplication app(argc, argv);
     installQtTranslations(app);
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
     // The loading window hides before the main window shows; that is no reason to quit.
     app.setQuitOnLastWindowClosed(false);
     installSongFace();
