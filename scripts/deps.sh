@@ -6,8 +6,10 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libgl-dev
   libvlc-dev libvlc-bin vlc-plugin-base
   libcurl4-openssl-dev
+  qt6-translations-l10n
   fonts-arphic-uming fonts-noto-cjk
   ffmpeg xvfb xauth xdotool
+  desktop-file-utils appstream man-db file dpkg-dev lintian
 )
 missing=()
 for p in "${packages[@]}"; do
