@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
-scripts/deps.sh
+scripts/deps.sh --package
 
 source_dir=$PWD
 station_bin=$source_dir/build/bin/velmora-station

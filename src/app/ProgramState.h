@@ -8,7 +8,7 @@
 // thread starts and only read afterwards; LoadingElapsed is written by the UI thread's loading
 // timer and read by the run to pace itself.
 
-// The directory of the running executable, no trailing separator.
+// The folder of the program's own files (see programDataDirectory), no trailing separator.
 const QString& ProgramDirectory();
 void setProgramDirectory(const QString& directory);
 
