@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/CatalogueBridge.h"
+#include "app/DataLocation.h"
 #include "app/ProgramState.h"
 #include "app/Trace.h"
 #include "catalogue/HttpGet.h"
@@ -106,9 +107,9 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
     bindLoadingClock(loading);
     connect(&loading, &LoadingWindow::shown, this, [] { trace(QStringLiteral("loading-shown")); });
 
-    programDirectory_ = hooks_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                          : hooks_.programDirectory;
-    window_.setProgramDirectory(programDirectory_);
+    programDirectory_ =
+        hooks_.programDirectory.isEmpty() ? programDataDirectory() : hooks_.programDirectory;
+    window_.setProgramFiles(programDirectory_, featuresTextPath(programDirectory_));
     // A folder that cannot be made shows up later as missing data.
     QDir().mkpath(programDirectory_ + QStringLiteral("/xzwj"));
 

@@ -1,5 +1,7 @@
+#include "app/CommandLine.h"
 #include "app/Config.h"
 #include "app/ProcessSetup.h"
+#include "app/QtTranslations.h"
 #include "app/Startup.h"
 #include "app/Trace.h"
 #include "ui/Fonts.h"
@@ -8,11 +10,15 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> code = answerCommandLine(argc, argv))
+        return *code;
     const Config config = Config::fromEnvironment();
     startTrace(config.tracePath);
     trace(QStringLiteral("process-started"));
     prepareProcess();
     QApplication app(argc, argv);
+    installQtTranslations(app);
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
     // The loading window hides before the main window shows; that is no reason to quit.
     app.setQuitOnLastWindowClosed(false);
     installSongFace();

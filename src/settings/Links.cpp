@@ -47,8 +47,8 @@ QUrl feedbackMailUrl() {
          {"Body", QStringLiteral("-----在下面写出你对本软件的建议（Velmora网络电视V1.0）")}});
 }
 
-QUrl featuresFileUrl(const QString& programDirectory) {
-    return QUrl::fromLocalFile(programDirectory + QStringLiteral("/软件特性.txt"));
+QUrl featuresFileUrl(const QString& path) {
+    return QUrl::fromLocalFile(path);
 }
 
 QUrl contactMailUrl() {

@@ -16,7 +16,7 @@ QUrl helpPageUrl();
 QUrl updatePageUrl();
 // mailto: with the fixed subject and body, percent-encoded as UTF-8.
 QUrl feedbackMailUrl();
-// The features text in the program directory; the path stays one argument whatever it holds.
-QUrl featuresFileUrl(const QString& programDirectory);
+// The features text at `path`; the path stays one argument whatever it holds.
+QUrl featuresFileUrl(const QString& path);
 // The About window's contact link.
 QUrl contactMailUrl();

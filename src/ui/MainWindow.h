@@ -28,8 +28,12 @@ class MainWindow : public QMainWindow {
     explicit MainWindow(MainWindowConfig config = {});
     ~MainWindow() override;
 
-    // Where the program's files are; the start-up sets it before the menus can be used.
-    void setProgramDirectory(const QString& directory) { programDirectory_ = directory; }
+    // Where the program's files are, and the features text the help menu shows; the start-up
+    // sets them before the menus can be used.
+    void setProgramFiles(const QString& directory, const QString& featuresText) {
+        programDirectory_ = directory;
+        featuresText_ = featuresText;
+    }
     const QString& programDirectory() const { return programDirectory_; }
     // While loading the window cannot be closed: the run is still filling it.
     void setLoading(bool loading) { loading_ = loading; }
@@ -78,6 +82,7 @@ class MainWindow : public QMainWindow {
 
     const MainWindowConfig config_;
     QString programDirectory_;
+    QString featuresText_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     QWidget* adPanel_ = nullptr;

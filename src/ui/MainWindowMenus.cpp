@@ -91,7 +91,7 @@ void MainWindow::OnCheckUpdateMenu() {
 }
 
 void MainWindow::OnFeaturesMenu() {
-    openWithDesktop(featuresFileUrl(programDirectory_));
+    openWithDesktop(featuresFileUrl(featuresText_));
 }
 
 void MainWindow::OnAboutMenu() {

@@ -71,7 +71,7 @@ void TestLinks::eachItemReachesTheDesktopWhole() {
     QTemporaryDir dir;
     const QString programDirectory = dir.filePath(u"My Programs/velmora tv"_s);
     MainWindow window;
-    window.setProgramDirectory(programDirectory);
+    window.setProgramFiles(programDirectory, programDirectory + u"/软件特性.txt"_s);
 
     for (int round = 0; round < 2; ++round) {
         for (const char* item : {"软件帮助", "提出意见(C)", "检查更新(&O)", "软件特性"})

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <csignal>
 #include <sys/prctl.h>
@@ -62,13 +63,25 @@ std::optional<QString> StationProcess::waitForLog(const QString& text, int timeo
     }
 }
 
-ViewerProcess::ViewerProcess() {
-    QFile::copy(kBinDir + QStringLiteral("/velmora-tv"),
-                dir_.filePath(QStringLiteral("velmora-tv")));
-    QFile::setPermissions(dir_.filePath(QStringLiteral("velmora-tv")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile::copy(kBinDir + QStringLiteral("/软件特性.txt"),
-                dir_.filePath(QStringLiteral("软件特性.txt")));
+ViewerProcess::ViewerProcess(Layout layout) : layout_(layout) {
+    const QString data = layout == Layout::Installed
+                             ? dir_.filePath(QStringLiteral("prefix/share/velmora-tv"))
+                             : dir_.path();
+    QDir().mkpath(QFileInfo(executable()).path());
+    QDir().mkpath(data);
+    QFile::copy(kBinDir + QStringLiteral("/velmora-tv"), executable());
+    QFile::setPermissions(executable(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::copy(kBinDir + QStringLiteral("/软件特性.txt"), data + QStringLiteral("/软件特性.txt"));
+}
+
+QString ViewerProcess::executable() const {
+    return dir_.filePath(layout_ == Layout::Installed ? QStringLiteral("prefix/bin/velmora-tv")
+                                                      : QStringLiteral("velmora-tv"));
+}
+
+QString ViewerProcess::programDirectory() const {
+    return layout_ == Layout::Installed ? dir_.filePath(QStringLiteral("data/velmora-tv"))
+                                        : dir_.path();
 }
 
 ViewerProcess::~ViewerProcess() {
@@ -80,13 +93,19 @@ void ViewerProcess::start(const QString& stationAddress, const QStringList& extr
     env << QStringLiteral("VELMORA_STATION=") + stationAddress
         << QStringLiteral("VELMORA_AD_URL=http://") + stationAddress + QStringLiteral("/ad/")
         << QStringLiteral("VELMORA_TRACE=") + dir_.filePath(QStringLiteral("trace.log"))
-        << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy") << extraEnvironment;
+        << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy");
+    if (layout_ == Layout::Installed)
+        env << QStringLiteral("XDG_DATA_HOME=") + dir_.filePath(QStringLiteral("data"));
+    env << extraEnvironment;
     process_.setEnvironment(env);
     dieWithParent(process_);
-    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    process_.setProcessChannelMode(errorFile_.isEmpty() ? QProcess::ForwardedChannels
+                                                        : QProcess::ForwardedOutputChannel);
+    if (!errorFile_.isEmpty())
+        process_.setStandardErrorFile(errorFile_);
     // Started from elsewhere on purpose: the viewer must find its files beside itself.
     process_.setWorkingDirectory(QDir::tempPath());
-    process_.start(dir_.filePath(QStringLiteral("velmora-tv")), {});
+    process_.start(executable(), {});
 }
 
 QStringList ViewerProcess::events(QList<qint64>* times) const {

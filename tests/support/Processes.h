@@ -24,12 +24,19 @@ class StationProcess {
 };
 
 // The real viewer, copied with the features text into a fresh folder, as a user would install it.
+// Installed: laid out as a package installs it (prefix/bin, prefix/share/velmora-tv), with the
+// data home (XDG_DATA_HOME) in the same fresh folder.
 class ViewerProcess {
   public:
-    ViewerProcess();
+    enum class Layout { Portable, Installed };
+    explicit ViewerProcess(Layout layout = Layout::Portable);
     ~ViewerProcess();
-    QString programDirectory() const { return dir_.path(); }
+    // Where the viewer is expected to keep its files.
+    QString programDirectory() const;
+    QString executable() const;
     void start(const QString& stationAddress, const QStringList& extraEnvironment = {});
+    // Standard error goes to this file rather than the test's own (set before start()).
+    void setStandardErrorFile(const QString& path) { errorFile_ = path; }
     QProcess& process() { return process_; }
     // Trace events as "<event>" with the time stripped; `times` gets the monotonic ms if given.
     QStringList events(QList<qint64>* times = nullptr) const;
@@ -54,5 +61,7 @@ class ViewerProcess {
 
   private:
     QTemporaryDir dir_;
+    Layout layout_;
+    QString errorFile_;
     QProcess process_;
 };

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Draws the viewer's pictures: the loading background, the About picture and the window icon.
+"""Draws the viewer's pictures: the loading background, the About picture and the icon (the
+window's, and the desktop's at every size and as SVG).
 
 Run from anywhere with /usr/bin/python3 (PIL from python3-pil); the files land beside this script.
 Everything is drawn at four times the size and scaled down, which gives smooth edges without
@@ -22,6 +23,9 @@ BLUE = (22, 96, 190)
 SKY = (64, 156, 230)
 PAPER_TOP = (250, 252, 255)
 PAPER_BOTTOM = (222, 234, 247)
+ICON_TOP = (52, 150, 235)
+ICON_BOTTOM = (12, 60, 150)
+ICON_SCREEN = (30, 110, 205)
 
 
 def font(path, size, family):
@@ -77,37 +81,55 @@ def wave_mask(size, base, amplitude, phase, wavelength):
     return mask
 
 
-def draw_tv(d, box, body, screen, stroke, play):
-    """A television set with antenna and a play mark, inside box (x0, y0, x1, y1)."""
+def tv_shapes(box, px=1):
+    """The television set with antenna and a play mark inside box (x0, y0, x1, y1), as shapes
+    that both the pictures and the scalable icon draw; px is one supersampled pixel."""
     x0, y0, x1, y1 = box
     w, h = x1 - x0, y1 - y0
     top = y0 + h * 0.22
-    # antenna
     cx = x0 + w / 2
-    lw = max(1, round(w * 0.035))
-    d.line((cx, top + 2, cx - w * 0.2, y0 + h * 0.02), fill=body, width=lw)
-    d.line((cx, top + 2, cx + w * 0.2, y0 + h * 0.02), fill=body, width=lw)
+    tip = y0 + h * 0.02
     r = w * 0.04
-    for ex in (cx - w * 0.2, cx + w * 0.2):
-        d.ellipse((ex - r, y0 + h * 0.02 - r, ex + r, y0 + h * 0.02 + r), fill=body)
-    # cabinet and feet
     bottom = y1 - h * 0.1
-    d.rounded_rectangle((x0, top, x1, bottom), radius=w * 0.1, fill=body)
     fw = w * 0.12
-    d.rounded_rectangle((x0 + w * 0.18, bottom - 4, x0 + w * 0.18 + fw, y1), radius=w * 0.03,
-                        fill=body)
-    d.rounded_rectangle((x1 - w * 0.18 - fw, bottom - 4, x1 - w * 0.18, y1), radius=w * 0.03,
-                        fill=body)
-    # screen
     m = w * 0.08
     sx0, sy0, sx1, sy1 = x0 + m, top + m, x1 - m, bottom - m
-    d.rounded_rectangle((sx0, sy0, sx1, sy1), radius=w * 0.06, fill=screen, outline=stroke,
-                        width=max(1, round(w * 0.015)))
-    # play mark
     pcx, pcy = (sx0 + sx1) / 2 + w * 0.02, (sy0 + sy1) / 2
     ps = (sy1 - sy0) * 0.3
-    d.polygon([(pcx - ps * 0.8, pcy - ps), (pcx - ps * 0.8, pcy + ps), (pcx + ps, pcy)],
-              fill=play)
+    return [
+        # antenna
+        ("line", "body", (cx, top + 2 * px, cx - w * 0.2, tip), w * 0.035),
+        ("line", "body", (cx, top + 2 * px, cx + w * 0.2, tip), w * 0.035),
+        ("ellipse", "body", (cx - w * 0.2 - r, tip - r, cx - w * 0.2 + r, tip + r)),
+        ("ellipse", "body", (cx + w * 0.2 - r, tip - r, cx + w * 0.2 + r, tip + r)),
+        # cabinet and feet
+        ("rounded", "body", (x0, top, x1, bottom), w * 0.1),
+        ("rounded", "body", (x0 + w * 0.18, bottom - 4 * px, x0 + w * 0.18 + fw, y1), w * 0.03),
+        ("rounded", "body", (x1 - w * 0.18 - fw, bottom - 4 * px, x1 - w * 0.18, y1), w * 0.03),
+        # screen, outlined in its own stroke colour
+        ("screen", "screen", (sx0, sy0, sx1, sy1), w * 0.06, w * 0.015),
+        # play mark
+        ("polygon", "play",
+         [(pcx - ps * 0.8, pcy - ps), (pcx - ps * 0.8, pcy + ps), (pcx + ps, pcy)]),
+    ]
+
+
+def draw_tv(d, box, body, screen, stroke, play):
+    """A television set with antenna and a play mark, inside box (x0, y0, x1, y1)."""
+    colours = {"body": body, "screen": screen, "play": play}
+    for shape in tv_shapes(box):
+        kind, colour, geometry = shape[0], colours[shape[1]], shape[2]
+        if kind == "line":
+            d.line(geometry, fill=colour, width=max(1, round(shape[3])))
+        elif kind == "ellipse":
+            d.ellipse(geometry, fill=colour)
+        elif kind == "rounded":
+            d.rounded_rectangle(geometry, radius=shape[3], fill=colour)
+        elif kind == "screen":
+            d.rounded_rectangle(geometry, radius=shape[3], fill=colour, outline=stroke,
+                                width=max(1, round(shape[4])))
+        else:
+            d.polygon(geometry, fill=colour)
 
 
 def signal_arcs(d, centre, radii, colour, width, start=-60, end=60):
@@ -230,7 +252,7 @@ def about_picture():
 def icon(size):
     S = 256 * SS
     img = Image.new("RGBA", (S, S), (0, 0, 0, 0))
-    tile = vertical_gradient((S, S), [(0, (52, 150, 235)), (1, (12, 60, 150))]).convert("RGBA")
+    tile = vertical_gradient((S, S), [(0, ICON_TOP), (1, ICON_BOTTOM)]).convert("RGBA")
     mask = Image.new("L", (S, S), 0)
     ImageDraw.Draw(mask).rounded_rectangle((8 * SS, 8 * SS, 248 * SS, 248 * SS), radius=52 * SS,
                                            fill=255)
@@ -244,12 +266,60 @@ def icon(size):
     img.alpha_composite(white)
     d = ImageDraw.Draw(img)
     draw_tv(d, (40 * SS, 38 * SS, 216 * SS, 214 * SS), body=(255, 255, 255, 255),
-            screen=(30, 110, 205, 255), stroke=(30, 110, 205, 255), play=(255, 255, 255, 255))
+            screen=ICON_SCREEN + (255,), stroke=ICON_SCREEN + (255,), play=(255, 255, 255, 255))
     return img.resize((size, size), Image.LANCZOS)
+
+
+
+def hex_colour(rgb):
+    return "#%02x%02x%02x" % rgb[:3]
+
+
+def icon_svg():
+    """The window icon as SVG, from the same shapes as icon() in its 256-unit square."""
+    f = lambda v: ("%.2f" % v).rstrip("0").rstrip(".")
+    colours = {"body": "#ffffff", "screen": hex_colour(ICON_SCREEN), "play": "#ffffff"}
+    out = [
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">',
+        '  <defs>',
+        '    <linearGradient id="tile" x1="0" y1="0" x2="0" y2="256" '
+        'gradientUnits="userSpaceOnUse">',
+        '      <stop offset="0" stop-color="%s"/>' % hex_colour(ICON_TOP),
+        '      <stop offset="1" stop-color="%s"/>' % hex_colour(ICON_BOTTOM),
+        '    </linearGradient>',
+        '    <clipPath id="shape"><rect x="8" y="8" width="240" height="240" rx="52"/></clipPath>',
+        '  </defs>',
+        '  <rect x="8" y="8" width="240" height="240" rx="52" fill="url(#tile)"/>',
+        # the sheen across the upper half
+        '  <ellipse cx="128" cy="-25" rx="188" ry="145" fill="#ffffff" fill-opacity="%s" '
+        'clip-path="url(#shape)"/>' % f(60 / 255),
+    ]
+    for shape in tv_shapes((40, 38, 216, 214), px=1 / SS):
+        kind, colour, g = shape[0], colours[shape[1]], shape[2]
+        if kind == "line":
+            out.append('  <line x1="%s" y1="%s" x2="%s" y2="%s" stroke="%s" stroke-width="%s"/>'
+                       % (f(g[0]), f(g[1]), f(g[2]), f(g[3]), colour, f(shape[3])))
+        elif kind == "ellipse":
+            out.append('  <ellipse cx="%s" cy="%s" rx="%s" ry="%s" fill="%s"/>'
+                       % (f((g[0] + g[2]) / 2), f((g[1] + g[3]) / 2), f((g[2] - g[0]) / 2),
+                          f((g[3] - g[1]) / 2), colour))
+        elif kind in ("rounded", "screen"):
+            out.append('  <rect x="%s" y="%s" width="%s" height="%s" rx="%s" fill="%s"/>'
+                       % (f(g[0]), f(g[1]), f(g[2] - g[0]), f(g[3] - g[1]), f(shape[3]),
+                          colour))
+        else:
+            out.append('  <polygon points="%s" fill="%s"/>'
+                       % (" ".join("%s,%s" % (f(x), f(y)) for x, y in g), colour))
+    out.append("</svg>")
+    return "\n".join(out) + "\n"
 
 
 if __name__ == "__main__":
     loading_picture()
     about_picture()
+    # icon.png is the window's own (32 px); every size goes to the desktop's icon theme
     icon(32).save(os.path.join(HERE, "icon.png"))
-    icon(256).save(os.path.join(HERE, "icon-256.png"))
+    for size in (16, 48, 64, 128, 256):
+        icon(size).save(os.path.join(HERE, "icon-%d.png" % size))
+    with open(os.path.join(HERE, "icon.svg"), "w") as svg:
+        svg.write(icon_svg())
