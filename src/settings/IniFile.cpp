@@ -78,8 +78,8 @@ class LineCursor {
         if (pos_ >= text_.size())
             return false;
         line.begin = pos_;
-        const size_t stop = text_.find_first_of("\r\n", pos_);
-        pos_ = stop == std::string_view::npos ? text_.size() : stop;
+        while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r')
+            ++pos_;
         line.end = pos_;
         if (pos_ < text_.size()) {
             if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n')
