@@ -8,6 +8,7 @@
 #include "playback/MediaPlayer.h"
 #include "playback/StreamUrl.h"
 #include "settings/Links.h"
+#include "ui/AdView.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/LoadingWindow.h"
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QQuickWindow>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -251,19 +251,8 @@ void MainWindow::traceReady() const {
 }
 
 void MainWindow::createAdView() {
-    if (adView_)
-        return;
-    // Composited through the GPU scene graph, the view would switch the whole window to GL
-    // composition for good, and every video frame would then recomposite the window (without a
-    // GPU, in a software rasteriser at several times the cost of decoding). The page is a still
-    // banner: software compositing draws it as an ordinary widget.
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    adView_ = new QWebEngineView(adPanel_);
-    adView_->setObjectName(QStringLiteral("广告1"));
-    adView_->setGeometry(-12, -17, 380, 328);
-    adView_->installEventFilter(this);
-    adView_->load(QUrl(adUrl()));
+    if (!adView_)
+        adView_ = ::createAdView(adPanel_, this, QUrl(adUrl()));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
