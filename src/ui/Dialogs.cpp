@@ -1,5 +1,6 @@
 #include "ui/Dialogs.h"
 
+#include "app/Trace.h"
 #include "settings/Links.h"
 #include "settings/UpdateSetting.h"
 #include "ui/Fonts.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <limits>
 #include <memory>
 
 using ui::UnitKind;
@@ -170,13 +172,18 @@ void OnOpenUrlCancel(QDialog& dialog) {
 // --- SettingsWindow ---
 
 void OnSettingsWindowCreated(const ui::Units& units) {
-    const QString checked =
-        storedAutomaticUpdate() ? QStringLiteral("单选框1") : QStringLiteral("单选框2");
+    const bool automatic = storedAutomaticUpdate();
+    const QString checked = automatic ? QStringLiteral("单选框1") : QStringLiteral("单选框2");
     unitOf<QRadioButton>(units, checked)->setChecked(true);
+    trace(QStringLiteral("settings shown ") + unitOf<QRadioButton>(units, checked)->text());
 }
 
 void OnSettingsOk(QDialog& window, const ui::Units& units) {
-    storeAutomaticUpdate(unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked());
+    const bool automatic = unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked();
+    const bool stored = storeAutomaticUpdate(automatic);
+    trace(QStringLiteral("settings %1 %2")
+              .arg(stored ? QStringLiteral("stored") : QStringLiteral("not-stored"))
+              .arg(automatic ? 1 : 0));
     window.accept();
 }
 
@@ -227,6 +234,9 @@ void OnOpenUrlMenu(const UrlWriter& setUrl) {
                           });
     // Enter in the address field means 打开, through the same check.
     auto* address = unitOf<QComboBox>(units, QStringLiteral("组合框1"));
+    // A line edit cuts what is typed or pasted at 32767 characters by default, and a cut address
+    // is another address: the field takes all, the player refuses what is too long.
+    address->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     QObject::connect(address->lineEdit(), &QLineEdit::returnPressed, &window,
                      [&] { OnOpenUrlOk(window, units, setUrl); });
     address->setFocus();
