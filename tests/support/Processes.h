@@ -29,6 +29,7 @@ class ViewerProcess {
     ViewerProcess();
     ~ViewerProcess();
     QString programDirectory() const { return dir_.path(); }
+    // `extraEnvironment` ("NAME=value") comes on top of the usual settings and replaces them.
     void start(const QString& stationAddress, const QStringList& extraEnvironment = {});
     QProcess& process() { return process_; }
     // Trace events as "<event>" with the time stripped; `times` gets the monotonic ms if given.
@@ -38,6 +39,12 @@ class ViewerProcess {
     // regular expression matched against the whole title), through
     // the X server as a user would.
     bool pressKeyIn(const QString& title, const QString& key) const;
+    // This viewer's own window of that title (a regular expression matched against the whole
+    // title): whether it is shown now; waiting until it is (false at the deadline); a left click
+    // at a point of it, raised above any other window first.
+    bool windowShown(const QString& title) const;
+    bool waitForWindow(const QString& title, int timeoutMs) const;
+    bool clickIn(const QString& title, int x, int y) const;
     int waitForExit(int timeoutMs); // exit code, or -1 if it did not end in time
     // Presses `key` in the window titled `title` until the viewer ends (a window that has just
     // been mapped may not take the first key yet); the exit code, or -1.
@@ -45,6 +52,8 @@ class ViewerProcess {
     void kill();
 
   private:
+    // xdotool's search for it; `wait`: until it is there.
+    QStringList ownWindow(const QString& title, bool wait = false) const;
     QTemporaryDir dir_;
     QProcess process_;
 };

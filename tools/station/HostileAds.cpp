@@ -95,6 +95,7 @@ document.addEventListener('mousedown', function () {
   'data:text/html,<h1>x</h1>', 'ftp://127.0.0.1/'];
 var frame = document.createElement('iframe');
 frame.src = 'file:///etc/hostname';
+frame.style = 'position:absolute;left:0;top:0;width:2px;height:2px;border:0'; // not under a click
 document.body.appendChild(frame);
 fetch('file:///etc/hostname').then(function () { beacon('schemes-fetch=read'); },
                                    function () { beacon('schemes-fetch=refused'); });
