@@ -244,6 +244,7 @@ void OnOpenUrlMenu(const UrlWriter& setUrl) {
 }
 
 void OnSettingsMenu() {
+    trace(QStringLiteral("settings opening"));
     ui::Units units;
     const std::unique_ptr<QDialog> dialog = createDialog(settingsDefinition(), units);
     QDialog& window = *dialog;

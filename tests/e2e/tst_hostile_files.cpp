@@ -71,20 +71,25 @@ bool typeKey(const QString& key) {
     return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
 }
 
-// 设置 → 详细设置 with the keyboard, as a user would; the time from the keys that opened it
-// until the window shows what it read ("settings shown 自动更新" or "... 手动更新" in the trace).
+// 设置 → 详细设置 with the keyboard, as a user would; the time from the menu item until the
+// window shows what it read ("settings shown 自动更新" or "... 手动更新" in the trace).
 qint64 openSettings(const ViewerProcess& viewer, const QString& mainTitle) {
-    qint64 start = monotonicMs();
     const QDeadlineTimer deadline(kOutcomeMs);
     while (!viewer.windowShown(kSettingsTitle) && !deadline.hasExpired()) {
-        start = monotonicMs();
+        // The menu may take a moment to open on a busy machine; until it has, the "d" goes to
+        // the main window, which has no use for it. A second Alt+S would close the menu again.
         viewer.pressKeyIn(mainTitle, u"alt+s"_s);
-        typeKey(u"d"_s);
-        viewer.waitForWindow(kSettingsTitle, 1000);
+        const QDeadlineTimer menu(3000);
+        while (!menu.hasExpired() && !viewer.windowShown(kSettingsTitle)) {
+            typeKey(u"d"_s);
+            viewer.waitForWindow(kSettingsTitle, 300);
+        }
+        if (!viewer.windowShown(kSettingsTitle))
+            typeKey(u"Escape"_s);
     }
     if (!viewer.waitForEvent(u"settings shown "_s, kOutcomeMs))
         return -1;
-    return timeOf(viewer, u"settings shown "_s) - start;
+    return timeOf(viewer, u"settings shown "_s) - timeOf(viewer, u"settings opening"_s);
 }
 
 QString settingsOutcome(const ViewerProcess& viewer) {
@@ -182,7 +187,7 @@ void TestHostileFiles::linksFifoSettingsAndLongAddress() {
     // A FIFO as index.ini: unreadable, so 手动更新, and 确定 leaves it alone.
     const qint64 shown = openSettings(viewer, kMainTitle);
     QVERIFY(shown >= 0);
-    report("index.ini a FIFO: 详细设置 to the window", shown);
+    report("index.ini a FIFO: 详细设置 to the window showing 手动更新", shown);
     QCOMPARE(viewer.events().filter(u"settings shown"_s),
              QStringList{u"settings shown 手动更新"_s});
     const qint64 confirmed = confirmSettings(viewer);
@@ -221,7 +226,7 @@ void TestHostileFiles::hugeSettingsFileIsLeftAlone() {
 
     const qint64 shown = openSettings(viewer, kMainTitle);
     QVERIFY(shown >= 0);
-    report("index.ini of 20 MiB: 详细设置 to the window", shown);
+    report("index.ini of 20 MiB: 详细设置 to the window showing 手动更新", shown);
     QCOMPARE(viewer.events().filter(u"settings shown"_s),
              QStringList{u"settings shown 手动更新"_s});
     const qint64 confirmed = confirmSettings(viewer);
@@ -247,7 +252,7 @@ void TestHostileFiles::settingsLinkAtTheSizeLimit() {
 
     const qint64 shown = openSettings(viewer, kMainTitle);
     QVERIFY(shown >= 0);
-    report("index.ini a link to 16 MiB: 详细设置 to the window", shown);
+    report("index.ini a link to 16 MiB: 详细设置 to the window showing 自动更新", shown);
     QCOMPARE(viewer.events().filter(u"settings shown"_s),
              QStringList{u"settings shown 自动更新"_s});
     const qint64 confirmed = confirmSettings(viewer);
