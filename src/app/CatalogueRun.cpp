@@ -31,12 +31,14 @@ void FetchCategory(const CategoryRow& row, CatalogueRunContext& run) {
     const std::string url = "http://" + run.stationHost.toStdString() + row.pagePath;
     const std::string body = run.download ? run.download(url) : std::string();
 
-    const QString listFile = run.programDirectory + row.listFile;
-    writeFileAtomically(listFile, body);
+    // The bytes come from the network: no link inside the program directory is followed.
+    writeDataFile(run.programDirectory, row.listFile, body);
     // What was written is read back, so a list file that cannot be replaced shows its old content.
-    const std::string page = readWholeFile(listFile).value_or(std::string());
+    const std::string page =
+        readDataFile(run.programDirectory, row.listFile, HttpLimits{}.maxBodyBytes)
+            .value_or(std::string());
     const std::string section = cutContentSection(page);
-    writeFileAtomically(listFile, section);
+    writeDataFile(run.programDirectory, row.listFile, section);
 
     for (const std::string& line : extractEntryLines(row, section))
         run.units.appendEntryBox(line);
@@ -49,8 +51,8 @@ void FetchCategory(const CategoryRow& row, CatalogueRunContext& run) {
 
 void BuildCombinedCatalogue(CatalogueRunContext& run) {
     run.units.setStepText(QStringLiteral("正在生成列表..."));
-    writeFileAtomically(run.programDirectory + QStringLiteral("/spsj.txt"),
-                        combineCatalogue(run.categoryLines));
+    writeDataFile(run.programDirectory, QStringLiteral("/spsj.txt"),
+                  combineCatalogue(run.categoryLines));
 
     for (const MenuGroupPlan& group : planMenu(run.units.readFinishedBox(), run.categoryLines)) {
         run.units.addGroup(group.title, group.ordinal, group.ordinal);
@@ -66,7 +68,7 @@ void BuildCombinedCatalogue(CatalogueRunContext& run) {
 bool CheckCatalogueComplete(CatalogueRunContext& run) {
     for (const CategoryRow& row : CategoryTable()) {
         // A list file that cannot be measured holds no usable data either.
-        if (fileSize(run.programDirectory + row.listFile).value_or(0) == 0) {
+        if (dataFileSize(run.programDirectory, row.listFile).value_or(0) == 0) {
             run.units.reportIncompleteData();
             return false;
         }

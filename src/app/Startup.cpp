@@ -146,6 +146,7 @@ void Startup::traceWindow() {
             [](const QString& url) { trace(QStringLiteral("play ") + url); });
     connect(&window_, &MainWindow::firstFramePainted, this,
             [] { trace(QStringLiteral("first-frame")); });
+    connect(&window_, &MainWindow::reported, this, [](const QString& event) { trace(event); });
     MediaPlayer* player = &window_.player();
     connect(player, &MediaPlayer::statusChanged, this,
             [player] { trace(QStringLiteral("player ") + player->statusText()); });

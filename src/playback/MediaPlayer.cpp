@@ -68,6 +68,17 @@ MediaPlayer::~MediaPlayer() {
 }
 
 void MediaPlayer::setURL(const QString& location) {
+    refusal_.clear();
+    if (location.size() > kMaxUrlLength) {
+        // What played before stops, as for any new address; the reason stays in the bar.
+        refusal_ = QStringLiteral("地址过长（%1 个字符，最多 %2 个），未播放")
+                       .arg(location.size())
+                       .arg(kMaxUrlLength);
+        engine_->open(QString());
+        showStatus();
+        Q_EMIT statusChanged(status());
+        return;
+    }
     engine_->open(location);
 }
 
@@ -84,6 +95,8 @@ MediaPlayer::Status MediaPlayer::status() const {
 }
 
 QString MediaPlayer::statusText() const {
+    if (!refusal_.isEmpty() && engine_->status() == Status::Idle)
+        return refusal_;
     switch (engine_->status()) {
     case Status::Idle:
         return QStringLiteral("就绪");

@@ -21,6 +21,10 @@ class MediaPlayer : public QWidget {
     explicit MediaPlayer(EngineOptions options = {}, QWidget* parent = nullptr);
     ~MediaPlayer() override;
 
+    // The longest address the player takes. A longer one is refused with a status text: cut
+    // short, it would be another address.
+    static constexpr qsizetype kMaxUrlLength = 32767;
+
     void setURL(const QString& location);
     QString URL() const;
     // An address is about to be written: loads the engine meanwhile so that playing starts at once.
@@ -61,4 +65,5 @@ class MediaPlayer : public QWidget {
     QWidget* screen_; // video and bar; becomes its own window in full screen
     VideoView* video_;
     TransportBar* bar_;
+    QString refusal_; // why the last address was not played; empty when it was
 };

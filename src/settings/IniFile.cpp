@@ -2,9 +2,6 @@
 
 #include "catalogue/FileIo.h"
 
-#include <QFileInfo>
-#include <vector>
-
 namespace {
 
 struct Line {
@@ -70,84 +67,89 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::vector<Line> splitLines(std::string_view text) {
-    std::vector<Line> lines;
-    size_t pos = 0;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
-        pos = 3;
-    while (pos < text.size()) {
-        Line line;
-        line.begin = pos;
-        while (pos < text.size() && text[pos] != '\n' && text[pos] != '\r')
-            ++pos;
-        line.end = pos;
-        if (pos < text.size()) {
-            if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')
-                pos += 2;
+// Walks the lines of a text one at a time, so that reading costs no memory per line.
+class LineCursor {
+  public:
+    explicit LineCursor(std::string_view text) : text_(text) {
+        if (text_.substr(0, 3) == "\xEF\xBB\xBF")
+            pos_ = 3;
+    }
+    bool next(Line& line) {
+        if (pos_ >= text_.size())
+            return false;
+        line.begin = pos_;
+        while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r')
+            ++pos_;
+        line.end = pos_;
+        if (pos_ < text_.size()) {
+            if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n')
+                pos_ += 2;
             else
-                ++pos;
+                ++pos_;
         }
-        line.next = pos;
-        lines.push_back(line);
+        line.next = pos_;
+        return true;
     }
-    return lines;
-}
 
-std::vector<ParsedLine> parse(std::string_view text) {
-    std::vector<ParsedLine> parsed;
-    for (const Line& span : splitLines(text)) {
-        ParsedLine line;
-        line.span = span;
-        const std::string_view raw = text.substr(span.begin, span.end - span.begin);
-        const std::string_view body = trimmed(raw);
-        if (!body.empty() && body.front() == '[') {
-            const size_t close = body.rfind(']');
-            if (close != std::string_view::npos && close > 0) {
-                line.kind = LineKind::Header;
-                line.name = body.substr(1, close - 1);
-                parsed.push_back(line);
-                continue;
-            }
+  private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+ParsedLine parseLine(std::string_view text, const Line& span) {
+    ParsedLine line;
+    line.span = span;
+    const std::string_view raw = text.substr(span.begin, span.end - span.begin);
+    const std::string_view body = trimmed(raw);
+    if (!body.empty() && body.front() == '[') {
+        const size_t close = body.rfind(']');
+        if (close != std::string_view::npos && close > 0) {
+            line.kind = LineKind::Header;
+            line.name = body.substr(1, close - 1);
+            return line;
         }
-        const size_t equals = body.find('=');
-        if (equals != std::string_view::npos) {
-            line.kind = LineKind::Key;
-            line.name = trimmed(body.substr(0, equals));
-            line.value = trimmed(body.substr(equals + 1));
-            line.equals = size_t(body.data() - text.data()) + equals;
-        }
-        parsed.push_back(line);
     }
-    return parsed;
+    const size_t equals = body.find('=');
+    if (equals != std::string_view::npos) {
+        line.kind = LineKind::Key;
+        line.name = trimmed(body.substr(0, equals));
+        line.value = trimmed(body.substr(equals + 1));
+        line.equals = size_t(body.data() - text.data()) + equals;
+    }
+    return line;
 }
 
 struct Location {
-    std::optional<size_t> header;  // index of the section's header line
-    std::optional<size_t> key;     // index of the key's line
-    size_t sectionEnd = 0;         // index one past the section's last line
-    std::optional<size_t> lastKey; // index of the section's last key line
+    std::optional<ParsedLine> header;  // the section's header line
+    std::optional<ParsedLine> key;     // the key's line
+    std::optional<ParsedLine> lastKey; // the section's last key line
+    std::optional<Line> lastLine;      // the text's last line, when there is no such section
 };
 
-Location locate(const std::vector<ParsedLine>& lines, std::string_view section,
-                std::string_view key) {
+Location locate(std::string_view text, std::string_view section, std::string_view key) {
     Location where;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == LineKind::Header && sameName(lines[i].name, section)) {
-            where.header = i;
+    LineCursor lines(text);
+    Line span;
+    while (lines.next(span)) {
+        ParsedLine line = parseLine(text, span);
+        if (line.kind == LineKind::Header && sameName(line.name, section)) {
+            where.header = line;
             break;
         }
+        where.lastLine = span;
     }
     if (!where.header)
         return where;
-    size_t i = *where.header + 1;
-    for (; i < lines.size() && lines[i].kind != LineKind::Header; ++i) {
-        if (lines[i].kind != LineKind::Key)
+    while (lines.next(span)) {
+        ParsedLine line = parseLine(text, span);
+        if (line.kind == LineKind::Header)
+            break;
+        if (line.kind != LineKind::Key)
             continue;
-        where.lastKey = i;
-        if (!where.key && sameName(lines[i].name, key))
-            where.key = i;
+        where.lastKey = line;
+        if (!where.key && sameName(line.name, key))
+            where.key = line;
     }
-    where.sectionEnd = i;
     return where;
 }
 
@@ -180,68 +182,78 @@ bool writable(std::string_view section, std::string_view key, std::string_view v
     return !hasLineBreak(value);
 }
 
-} // namespace
+// A write as one splice: the text keeps its bytes before `keep` and from `resume` on, with
+// `insert` between them. A file is then written from its own bytes, never copied whole.
+struct Splice {
+    size_t keep = 0;
+    std::string insert;
+    size_t resume = 0;
+};
 
-std::optional<std::string> iniValue(std::string_view content, std::string_view section,
-                                    std::string_view key) {
-    const std::vector<ParsedLine> lines = parse(content);
-    const Location where = locate(lines, section, key);
-    if (!where.key)
-        return std::nullopt;
-    return std::string(withoutQuotes(lines[*where.key].value));
-}
-
-std::optional<std::string> withIniValue(std::string_view content, std::string_view section,
-                                        std::string_view key, std::string_view value) {
+std::optional<Splice> spliceFor(std::string_view content, std::string_view section,
+                                std::string_view key, std::string_view value) {
     if (!writable(section, key, value))
         return std::nullopt;
-    const std::vector<ParsedLine> lines = parse(content);
-    const Location where = locate(lines, section, key);
+    const Location where = locate(content, section, key);
     const std::string_view eol = lineEndingOf(content);
-
-    std::string result;
-    result.reserve(content.size() + section.size() + key.size() + value.size() + 8);
 
     if (where.key) {
         // Keep the key as spelled, the blanks around '=' and the line ending; only the value goes.
         // Blanks after '=' stay only between two values, so that writing twice changes nothing.
-        const ParsedLine& line = lines[*where.key];
+        const ParsedLine& line = *where.key;
         size_t keep = line.equals + 1;
         if (!line.value.empty() && !value.empty())
             keep = size_t(line.value.data() - content.data());
-        result.append(content.substr(0, keep));
-        result.append(value);
-        result.append(content.substr(line.span.end));
-        return result;
+        return Splice{keep, std::string(value), line.span.end};
     }
 
-    const std::string entry = std::string(key) + '=' + std::string(value) + std::string(eol);
+    std::string entry = std::string(key) + '=' + std::string(value) + std::string(eol);
     if (where.header) {
-        const Line& after = lines[where.lastKey.value_or(*where.header)].span;
-        result.append(content.substr(0, after.next));
+        const Line& after = where.lastKey ? where.lastKey->span : where.header->span;
         if (after.next == after.end) // the file's last line, without a line ending
-            result.append(eol);
-        result.append(entry);
-        result.append(content.substr(after.next));
-        return result;
+            entry.insert(0, eol);
+        return Splice{after.next, std::move(entry), after.next};
     }
 
-    result.append(content);
-    if (!lines.empty()) {
-        const Line& last = lines.back().span;
+    std::string added;
+    if (where.lastLine) {
+        const Line& last = *where.lastLine;
         if (last.next == last.end)
-            result.append(eol);
+            added.append(eol);
         if (!trimmed(content.substr(last.begin, last.end - last.begin)).empty())
-            result.append(eol);
+            added.append(eol);
     }
-    result.append("[").append(section).append("]").append(eol);
-    result.append(entry);
+    added.append("[").append(section).append("]").append(eol);
+    added.append(entry);
+    return Splice{content.size(), std::move(added), content.size()};
+}
+
+} // namespace
+
+std::optional<std::string> iniValue(std::string_view content, std::string_view section,
+                                    std::string_view key) {
+    const Location where = locate(content, section, key);
+    if (!where.key)
+        return std::nullopt;
+    return std::string(withoutQuotes(where.key->value));
+}
+
+std::optional<std::string> withIniValue(std::string_view content, std::string_view section,
+                                        std::string_view key, std::string_view value) {
+    const std::optional<Splice> splice = spliceFor(content, section, key, value);
+    if (!splice)
+        return std::nullopt;
+    std::string result;
+    result.reserve(splice->keep + splice->insert.size() + (content.size() - splice->resume));
+    result.append(content.substr(0, splice->keep));
+    result.append(splice->insert);
+    result.append(content.substr(splice->resume));
     return result;
 }
 
 std::string readIniValue(const QString& path, std::string_view section, std::string_view key,
                          std::string_view defaultValue) {
-    const std::optional<std::string> content = readWholeFile(path);
+    const std::optional<std::string> content = readWholeFile(path, kMaxIniFileBytes);
     if (!content)
         return std::string(defaultValue);
     std::optional<std::string> value = iniValue(*content, section, key);
@@ -250,15 +262,14 @@ std::string readIniValue(const QString& path, std::string_view section, std::str
 
 bool writeIniValue(const QString& path, std::string_view section, std::string_view key,
                    std::string_view value) {
-    std::string content;
-    if (QFileInfo::exists(path)) {
-        std::optional<std::string> existing = readWholeFile(path);
-        if (!existing)
-            return false;
-        content = std::move(*existing);
-    }
-    const std::optional<std::string> updated = withIniValue(content, section, key, value);
-    if (!updated)
+    const FileRead existing = readRegularFile(path, kMaxIniFileBytes);
+    if (existing.outcome == FileRead::Outcome::Unreadable)
         return false;
-    return writeFileAtomically(path, *updated);
+    const std::string_view content = existing.bytes;
+    const std::optional<Splice> splice = spliceFor(content, section, key, value);
+    if (!splice)
+        return false;
+    const std::string_view pieces[] = {content.substr(0, splice->keep), splice->insert,
+                                       content.substr(splice->resume)};
+    return writeFileThroughLinks(path, pieces);
 }

@@ -16,7 +16,8 @@
 // - names compare without regard to ASCII case; a double-byte GBK character compares exactly;
 // - the first section of a name counts, and within it the first key of a name;
 // - a value enclosed in a matching pair of single or double quotation marks loses them.
-// Every input is valid: unknown or malformed bytes are kept, never rejected.
+// Every input is valid: unknown or malformed bytes are kept, never rejected. Reading and writing
+// keep nothing per line: the cost is the text itself and, for a write, the one changed line.
 
 // The value of `key` in `section` as read by the rules above; nullopt when either is absent.
 std::optional<std::string> iniValue(std::string_view content, std::string_view section,
@@ -30,12 +31,18 @@ std::optional<std::string> iniValue(std::string_view content, std::string_view s
 std::optional<std::string> withIniValue(std::string_view content, std::string_view section,
                                         std::string_view key, std::string_view value);
 
-// The file's value, or `defaultValue` when the file, the section or the key is missing.
+// A settings file larger than this is unreadable: nobody writes one by hand, and reading it would
+// hold the user up for nothing.
+inline constexpr qint64 kMaxIniFileBytes = qint64(16) << 20;
+
+// The file's value, or `defaultValue` when the file, the section or the key is missing or the
+// file is unreadable (not a regular file, or over kMaxIniFileBytes).
 std::string readIniValue(const QString& path, std::string_view section, std::string_view key,
                          std::string_view defaultValue = {});
 
-// Sets one value and replaces the file atomically. False when the existing file cannot be read
-// (it is then left alone rather than replaced by a file holding only this value), or when the
-// write fails.
+// Sets one value and replaces the file atomically. The file is the user's own: a link in its
+// place is kept and the file it leads to is replaced. False when the existing file cannot be read
+// (it is then left alone rather than replaced by a file holding only this value), when a link
+// leads nowhere, or when the write fails.
 bool writeIniValue(const QString& path, std::string_view section, std::string_view key,
                    std::string_view value);

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <limits>
 #include <memory>
 
 using ui::UnitKind;
@@ -169,15 +170,21 @@ void OnOpenUrlCancel(QDialog& dialog) {
 
 // --- SettingsWindow ---
 
-void OnSettingsWindowCreated(const ui::Units& units, const QString& programDirectory) {
+void OnSettingsWindowCreated(const ui::Units& units, const QString& programDirectory,
+                             const EventReport& report) {
     const QString checked = storedAutomaticUpdate(programDirectory) ? QStringLiteral("单选框1")
                                                                     : QStringLiteral("单选框2");
     unitOf<QRadioButton>(units, checked)->setChecked(true);
+    report(QStringLiteral("settings shown ") + unitOf<QRadioButton>(units, checked)->text());
 }
 
-void OnSettingsOk(QDialog& window, const ui::Units& units, const QString& programDirectory) {
-    storeAutomaticUpdate(programDirectory,
-                         unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked());
+void OnSettingsOk(QDialog& window, const ui::Units& units, const QString& programDirectory,
+                  const EventReport& report) {
+    const bool automatic = unitOf<QRadioButton>(units, QStringLiteral("单选框1"))->isChecked();
+    const bool stored = storeAutomaticUpdate(programDirectory, automatic);
+    report(QStringLiteral("settings %1 %2")
+               .arg(stored ? QStringLiteral("stored") : QStringLiteral("not-stored"))
+               .arg(automatic ? 1 : 0));
     window.accept();
 }
 
@@ -228,23 +235,27 @@ void openUrlDialog(const UrlWriter& setUrl) {
                           });
     // Enter in the address field means 打开, through the same check.
     auto* address = unitOf<QComboBox>(units, QStringLiteral("组合框1"));
+    // A line edit cuts what is typed or pasted at 32767 characters by default, and a cut address
+    // is another address: the field takes all, the player refuses what is too long.
+    address->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     QObject::connect(address->lineEdit(), &QLineEdit::returnPressed, &window,
                      [&] { OnOpenUrlOk(window, units, setUrl); });
     address->setFocus();
     dialog->exec();
 }
 
-void openSettingsWindow(const QString& programDirectory) {
+void openSettingsWindow(const QString& programDirectory, const EventReport& report) {
+    report(QStringLiteral("settings opening"));
     ui::Units units;
     const std::unique_ptr<QDialog> dialog = createDialog(settingsDefinition(), units);
     QDialog& window = *dialog;
     ui::bindEvents(units, {
                               {QStringLiteral("按钮1"), ui::UnitEvent::Clicked,
-                               [&] { OnSettingsOk(window, units, programDirectory); }},
+                               [&] { OnSettingsOk(window, units, programDirectory, report); }},
                               {QStringLiteral("按钮2"), ui::UnitEvent::Clicked,
                                [&] { OnSettingsCancel(window); }},
                           });
-    OnSettingsWindowCreated(units, programDirectory);
+    OnSettingsWindowCreated(units, programDirectory, report);
     dialog->exec();
 }
 

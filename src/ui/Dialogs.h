@@ -21,9 +21,13 @@ void openFileDialog(QWidget* mainWindow, const UrlWriter& setUrl);
 // unchanged; an empty field is refused with a message and the dialog stays open.
 void openUrlDialog(const UrlWriter& setUrl);
 
+// What a dialog did, as an event line for the record the start-up keeps.
+using EventReport = std::function<void(const QString&)>;
+
 // The SettingsWindow, showing and storing the update preference of index.ini in the program
-// directory.
-void openSettingsWindow(const QString& programDirectory);
+// directory; it reports its opening, what it showed and whether it stored.
+void openSettingsWindow(
+    const QString& programDirectory, const EventReport& report = [](const QString&) {});
 
 // The AboutWindow; Enter presses 确定, the contact link opens a mail to the author.
 void openAboutWindow();

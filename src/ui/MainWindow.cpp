@@ -3,13 +3,13 @@
 #include "playback/MediaPlayer.h"
 #include "playback/StreamUrl.h"
 #include "settings/Links.h"
+#include "ui/AdView.h"
 #include "ui/Fonts.h"
 #include "ui/RollDownMenu.h"
 #include "ui/WindowDefinition.h"
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QQuickWindow>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -100,25 +100,14 @@ QAction* MainWindow::menuAction(const QString& caption) const {
 void MainWindow::createAdView() {
     if (adView_)
         return;
-    // Composited through the GPU scene graph, the view would switch the whole window to GL
-    // composition for good, and every video frame would then recomposite the window (without a
-    // GPU, in a software rasteriser at several times the cost of decoding). The page is a still
-    // banner: software compositing draws it as an ordinary widget.
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    adView_ = new QWebEngineView(adPanel_);
-    adView_->setObjectName(QStringLiteral("广告1"));
-    adView_->setGeometry(-12, -17, 380, 328);
-    adView_->installEventFilter(this);
-    adView_->load(QUrl(config_.adUrl));
+    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.adUrl));
+    connect(view->adPage(), &AdPage::reported, this, &MainWindow::reported);
+    adView_ = view;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    // The page is drawn by a child the engine adds later; watch it as it arrives.
-    if (event->type() == QEvent::ChildAdded && watched == adView_) {
-        if (auto* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
-            child->installEventFilter(this);
-    } else if (event->type() == QEvent::MouseButtonPress) {
+    // Only the advertisement view's page widget is watched (see createAdView).
+    if (event->type() == QEvent::MouseButtonPress) {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             OnAdPressed();
     } else if (event->type() == QEvent::Wheel) {

@@ -53,6 +53,8 @@ class MainWindow : public QMainWindow {
     void firstFramePainted(); // of what PlaySelectedItem handed over
     void adPressed();
     void adWheelTurned();
+    // What the advertisement page and the dialogs did, as event lines.
+    void reported(const QString& event);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -74,7 +74,7 @@ void MainWindow::OnExitMenu() {
 }
 
 void MainWindow::OnSettingsMenu() {
-    openSettingsWindow(programDirectory_);
+    openSettingsWindow(programDirectory_, [this](const QString& event) { Q_EMIT reported(event); });
 }
 
 // Each choice of a link item hands its link over once more.

@@ -3,7 +3,7 @@
 //
 // The viewer's own writes are short, so most kills of the real viewer land between them; this
 // executable therefore also runs itself as a writer that replaces big files in a loop through the
-// same functions the viewer uses (writeFileAtomically, writeIniValue), and kills that many times.
+// same functions the viewer uses (writeDataFile, writeIniValue), and kills that many times.
 #include "Processes.h"
 #include "StationPages.h"
 #include "catalogue/CategoryTable.h"
@@ -66,10 +66,8 @@ void report(const std::string& line) {
 int writeLoop(const QString& dir) {
     for (long gen = 1;; ++gen) {
         report("begin " + std::to_string(gen));
-        writeFileAtomically(dir + QStringLiteral("/spsj.txt"),
-                            generation("spsj", gen, kCatalogueBytes));
-        writeFileAtomically(dir + QStringLiteral("/xzwj/xwlb.txt"),
-                            generation("xwlb", gen, kListBytes));
+        writeDataFile(dir, QStringLiteral("/spsj.txt"), generation("spsj", gen, kCatalogueBytes));
+        writeDataFile(dir, QStringLiteral("/xzwj/xwlb.txt"), generation("xwlb", gen, kListBytes));
         writeIniValue(dir + QStringLiteral("/index.ini"), kSection, kKey, std::to_string(gen));
         report("end " + std::to_string(gen));
     }

@@ -96,7 +96,12 @@ void ViewerProcess::start(const QString& stationAddress, const QStringList& extr
         << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy");
     if (layout_ == Layout::Installed)
         env << QStringLiteral("XDG_DATA_HOME=") + dir_.filePath(QStringLiteral("data"));
-    env << extraEnvironment;
+    // A name given twice would leave the choice to the C library; the extra one must win.
+    for (const QString& extra : extraEnvironment) {
+        const QString name = extra.left(extra.indexOf(QLatin1Char('=')) + 1);
+        env.removeIf([&](const QString& entry) { return entry.startsWith(name); });
+        env << extra;
+    }
     process_.setEnvironment(env);
     dieWithParent(process_);
     process_.setProcessChannelMode(errorFile_.isEmpty() ? QProcess::ForwardedChannels
@@ -139,12 +144,54 @@ std::optional<QString> ViewerProcess::waitForEvent(const QString& prefix, int ti
 }
 
 bool ViewerProcess::pressKeyIn(const QString& title, const QString& key) const {
+    QProcess focus;
+    focus.start(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--sync"),
+                 QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                 QStringLiteral("^") + title + QStringLiteral("$"), QStringLiteral("windowfocus"),
+                 QStringLiteral("--sync")});
+    if (!focus.waitForFinished(15000) || focus.exitCode() != 0)
+        return false;
+    // A separate command: chained after a search, xdotool would send the key to that window as
+    // a synthetic event, which leaves the keyboard's state behind (a Ctrl that stays down for the
+    // next window); on its own it types on the keyboard, into the focused window.
+    QProcess type;
+    type.start(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
+    return type.waitForFinished(15000) && type.exitCode() == 0;
+}
+
+QStringList ViewerProcess::ownWindow(const QString& title, bool wait) const {
+    QStringList search{QStringLiteral("search"), QStringLiteral("--all"),
+                       QStringLiteral("--onlyvisible")};
+    if (wait)
+        search << QStringLiteral("--sync");
+    return search << QStringLiteral("--pid") << QString::number(process_.processId())
+                  << QStringLiteral("--name") << QStringLiteral("^") + title + QStringLiteral("$");
+}
+
+bool ViewerProcess::windowShown(const QString& title) const {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), ownWindow(title));
+    return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
+}
+
+bool ViewerProcess::waitForWindow(const QString& title, int timeoutMs) const {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), ownWindow(title, true));
+    if (xdotool.waitForFinished(timeoutMs))
+        return xdotool.exitCode() == 0;
+    xdotool.kill();
+    xdotool.waitForFinished(3000);
+    return false;
+}
+
+bool ViewerProcess::clickIn(const QString& title, int x, int y) const {
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--sync"),
-                   QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                   QStringLiteral("^") + title + QStringLiteral("$"), QStringLiteral("windowfocus"),
-                   QStringLiteral("--sync"), QStringLiteral("key"), key});
+                  QStringList{ownWindow(title)}
+                      << QStringLiteral("windowraise") << QStringLiteral("mousemove")
+                      << QStringLiteral("--window") << QStringLiteral("%1") << QString::number(x)
+                      << QString::number(y) << QStringLiteral("click") << QStringLiteral("1"));
     return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
 }
 

@@ -34,6 +34,7 @@ class ViewerProcess {
     // Where the viewer is expected to keep its files.
     QString programDirectory() const;
     QString executable() const;
+    // `extraEnvironment` ("NAME=value") comes on top of the usual settings and replaces them.
     void start(const QString& stationAddress, const QStringList& extraEnvironment = {});
     // Standard error goes to this file rather than the test's own (set before start()).
     void setStandardErrorFile(const QString& path) { errorFile_ = path; }
@@ -53,6 +54,12 @@ class ViewerProcess {
     // `prefix`. Clicks again only when a click provably did not land; the event, or nullopt.
     std::optional<QString> clickAndWaitFor(int x, int y, const QString& prefix,
                                            int timeoutMs) const;
+    // This viewer's own window of that title (a regular expression matched against the whole
+    // title): whether it is shown now; waiting until it is (false at the deadline); a left click
+    // at a point of it, raised above any other window first.
+    bool windowShown(const QString& title) const;
+    bool waitForWindow(const QString& title, int timeoutMs) const;
+    bool clickIn(const QString& title, int x, int y) const;
     int waitForExit(int timeoutMs); // exit code, or -1 if it did not end in time
     // Presses `key` in the window titled `title` until the viewer ends (a window that has just
     // been mapped may not take the first key yet); the exit code, or -1.
@@ -60,6 +67,8 @@ class ViewerProcess {
     void kill();
 
   private:
+    // xdotool's search for it; `wait`: until it is there.
+    QStringList ownWindow(const QString& title, bool wait = false) const;
     QTemporaryDir dir_;
     Layout layout_;
     QString errorFile_;

@@ -1,5 +1,6 @@
 #include "StationServer.h"
 
+#include "HostileAds.h"
 #include "Mmsh.h"
 #include "StationPages.h"
 
@@ -525,6 +526,19 @@ void StationServer::serve(int fd) {
         conn.servePage(row, head);
     } else if (path.substr(0, 4) == "/sp/") {
         conn.serveStream(head, path);
+    } else if (path == kBeaconPath) {
+        conn.sendSimple(200, "OK", "text/plain", "ok");
+        conn.lingeringClose();
+    } else if (path.substr(0, kHostileAdPrefix.size()) == kHostileAdPrefix) {
+        const std::string_view name = path.substr(kHostileAdPrefix.size());
+        if (name == kRedirectLoopAd) {
+            conn.sendRedirect(head.target);
+        } else if (const std::optional<std::string> ad = hostileAdPage(name)) {
+            conn.sendSimple(200, "OK", "text/html; charset=utf-8", *ad);
+        } else {
+            conn.sendError(404, "Not Found");
+        }
+        conn.lingeringClose();
     } else if (path.substr(0, 4) == "/ad/") {
         conn.sendSimple(200, "OK", "text/html; charset=utf-8", buildAdPage());
         conn.lingeringClose();

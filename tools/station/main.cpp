@@ -1,5 +1,6 @@
 // velmora-station: serves the demo listing pages, the advertisement page and the demo streams on
 // 127.0.0.1, and can be told to misbehave per category page for the viewer's tests.
+#include "HostileAds.h"
 #include "StationServer.h"
 
 #include <charconv>
@@ -21,8 +22,13 @@ void usage(std::FILE* to) {
         "  --media DIR      demo clips (default: ../media beside the executable)\n"
         "  --fault ROW=MODE make category page ROW (1..5) misbehave; MODE is one of\n"
         "                   404 stall oversize stall-mid drip truncated huge redirect-loop\n"
-        "                   redirect-ftp garbage nul markers-reversed no-start no-end close\n",
+        "                   redirect-ftp garbage nul markers-reversed no-start no-end close\n"
+        "Hostile advertisement pages for the viewer's tests: /ad/hostile/NAME, reporting to\n"
+        "/ad/beacon?WHAT (logged like every request). NAME is one of\n",
         to);
+    for (const station::HostileAd& ad : station::hostileAds())
+        std::fprintf(to, "  %-16s %s\n", std::string(ad.name).c_str(),
+                     std::string(ad.attack).c_str());
 }
 
 std::filesystem::path defaultMediaDir() {
