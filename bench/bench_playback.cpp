@@ -20,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -29,6 +30,9 @@ namespace {
 
 const QString kBin = QStringLiteral(VELMORA_BIN_DIR);
 const QString kLongClip = QStringLiteral("demo-long.wmv");
+// How the viewer's status begins once the programme no longer plays.
+const char* const kEndedTexts[] = {"已停止",     "无法",   "找不到",      "服务器",
+                                   "连接已中断", "不支持", "正在重新连接"};
 
 qint64 monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -306,8 +310,12 @@ bool runViewer(Station& station, int cpuSeconds, Run& run, QString& url) {
     const auto [cpu, memory] = cpuWindow(viewer.pid(), cpuSeconds);
     run.viewerCpu = cpu;
     run.pssPlaying = double(memory) / 1024;
-    if (viewer.event(QStringLiteral("player 已停止")) ||
-        viewer.event(QStringLiteral("player 无法"))) {
+    // Stopped, broken off or failed, for whatever reason the viewer gives.
+    const bool ended =
+        std::any_of(std::begin(kEndedTexts), std::end(kEndedTexts), [&](const char* text) {
+            return bool(viewer.event(QStringLiteral("player ") + QString::fromUtf8(text)));
+        });
+    if (ended) {
         std::printf("  viewer: playback ended inside the window\n%s\n", qPrintable(viewer.trace()));
         return false;
     }

@@ -1,5 +1,7 @@
 #include "playback/MediaPlayer.h"
 
+#include "playback/FullScreenControls.h"
+#include "playback/StatusText.h"
 #include "playback/TransportBar.h"
 #include "playback/VideoView.h"
 #include "playback/VlcEngine.h"
@@ -15,7 +17,7 @@ constexpr int VolumeStep = 5;
 } // namespace
 
 MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
-    : QWidget(parent), engine_(new VlcEngine(std::move(options), this)) {
+    : QWidget(parent), engine_(new VlcEngine(options, this)) {
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("媒体播放器"));
 
@@ -34,9 +36,11 @@ MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->addWidget(screen_);
+    fullScreenControls_ = new FullScreenControls(screen_, bar_, options.timers, this);
 
     connect(engine_, &VlcEngine::statusChanged, this, [this](Status status) {
         showStatus();
+        fullScreenControls_->showStatus(statusText());
         Q_EMIT statusChanged(status);
     });
     connect(engine_, &VlcEngine::bufferPercentChanged, this, &MediaPlayer::showStatus);
@@ -94,26 +98,15 @@ MediaPlayer::Status MediaPlayer::status() const {
     return engine_->status();
 }
 
+PlayerError MediaPlayer::error() const {
+    return engine_->error();
+}
+
 QString MediaPlayer::statusText() const {
     if (!refusal_.isEmpty() && engine_->status() == Status::Idle)
         return refusal_;
-    switch (engine_->status()) {
-    case Status::Idle:
-        return QStringLiteral("就绪");
-    case Status::Connecting:
-        return QStringLiteral("正在连接...");
-    case Status::Buffering:
-        return QStringLiteral("正在缓冲 %1%").arg(engine_->bufferPercent());
-    case Status::Playing:
-        return QStringLiteral("正在播放");
-    case Status::Paused:
-        return QStringLiteral("已暂停");
-    case Status::Stopped:
-        return QStringLiteral("已停止");
-    case Status::CannotPlay:
-        return QStringLiteral("无法播放");
-    }
-    return QString();
+    return ::statusText({engine_->status(), engine_->error(), engine_->httpStatus(),
+                         engine_->bufferPercent(), engine_->reconnectAttempt()});
 }
 
 qint64 MediaPlayer::paintedFrames() const {
@@ -162,10 +155,14 @@ void MediaPlayer::setFullScreen(bool on) {
         screen_->setParent(this, Qt::Window);
         screen_->setWindowTitle(window()->windowTitle());
         screen_->setFocusPolicy(Qt::StrongFocus);
+        // The screen the player is on, whole, even where no window manager grants the state.
+        screen_->setGeometry(screen()->geometry());
         screen_->showFullScreen();
         screen_->activateWindow();
         screen_->setFocus(Qt::OtherFocusReason);
+        fullScreenControls_->setFullScreen(true);
     } else {
+        fullScreenControls_->setFullScreen(false);
         screen_->setWindowState(Qt::WindowNoState);
         screen_->setParent(this, Qt::Widget);
         screen_->setFocusPolicy(Qt::NoFocus);
@@ -180,19 +177,46 @@ void MediaPlayer::setFullScreen(bool on) {
 bool MediaPlayer::handleKey(QKeyEvent* event) {
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
+    const bool repeat = event->isAutoRepeat();
     switch (event->key()) {
     case Qt::Key_Space:
-        if (!event->isAutoRepeat())
+    case Qt::Key_MediaTogglePlayPause:
+        if (!repeat)
             engine_->togglePause();
         return true;
+    case Qt::Key_MediaPlay:
+        if (!repeat)
+            engine_->play();
+        return true;
+    case Qt::Key_MediaPause:
+        if (!repeat &&
+            (engine_->status() == Status::Playing || engine_->status() == Status::Buffering))
+            engine_->togglePause();
+        return true;
+    case Qt::Key_MediaStop:
+        engine_->stop();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Tries the address that failed once more; otherwise Enter belongs to others.
+        if (engine_->status() != Status::CannotPlay)
+            return false;
+        if (!repeat)
+            engine_->play();
+        return true;
     case Qt::Key_F:
-        if (!event->isAutoRepeat())
+        if (!repeat)
             setFullScreen(!fullScreen());
         return true;
     case Qt::Key_Escape:
         if (!fullScreen())
             return false;
         setFullScreen(false);
+        return true;
+    case Qt::Key_M:
+    case Qt::Key_VolumeMute:
+        if (!repeat)
+            engine_->setMuted(!engine_->muted());
         return true;
     case Qt::Key_Left:
         engine_->seekBy(-SeekStepMs);
@@ -201,9 +225,11 @@ bool MediaPlayer::handleKey(QKeyEvent* event) {
         engine_->seekBy(SeekStepMs);
         return true;
     case Qt::Key_Up:
+    case Qt::Key_VolumeUp:
         engine_->setVolume(engine_->volume() + VolumeStep);
         return true;
     case Qt::Key_Down:
+    case Qt::Key_VolumeDown:
         engine_->setVolume(engine_->volume() - VolumeStep);
         return true;
     default:
@@ -226,6 +252,7 @@ bool MediaPlayer::eventFilter(QObject* watched, QEvent* event) {
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress:
+        fullScreenControls_->wake();
         return handleKey(static_cast<QKeyEvent*>(event));
     case QEvent::ContextMenu:
         showContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
@@ -270,7 +297,7 @@ void MediaPlayer::showContextMenu(const QPoint& globalPos) {
                     [this] { engine_->setVolume(engine_->volume() + VolumeStep); });
     menu->addAction(QStringLiteral("减小音量\tDown"), engine_,
                     [this] { engine_->setVolume(engine_->volume() - VolumeStep); });
-    QAction* mute = menu->addAction(QStringLiteral("静音"), engine_, &VlcEngine::setMuted);
+    QAction* mute = menu->addAction(QStringLiteral("静音\tM"), engine_, &VlcEngine::setMuted);
     mute->setCheckable(true);
     mute->setChecked(engine_->muted());
     menu->addSeparator();

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <chrono>
 
+class FullScreenControls;
 class QVBoxLayout;
 class TransportBar;
 class VideoView;
@@ -32,6 +33,7 @@ class MediaPlayer : public QWidget {
 
     using Status = PlayerStatus;
     Status status() const;
+    PlayerError error() const;  // why it cannot play, in CannotPlay
     QString statusText() const; // the text shown in the bar
     qint64 paintedFrames() const;
 
@@ -46,6 +48,11 @@ class MediaPlayer : public QWidget {
     void setOpenTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds openTimeout() const;
 
+    // The player's keys: Space, Enter (tries a failed address again), F, Esc, M, the arrows and
+    // the media keys. False when the key is none of them, so that the window can pass on keys
+    // that no other of its widgets uses.
+    bool handleKey(QKeyEvent* event);
+
   Q_SIGNALS:
     void statusChanged(PlayerStatus);
     void framePainted();
@@ -56,7 +63,6 @@ class MediaPlayer : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    bool handleKey(QKeyEvent* event);
     void showContextMenu(const QPoint& globalPos);
     void showStatus();
 
@@ -66,4 +72,5 @@ class MediaPlayer : public QWidget {
     VideoView* video_;
     TransportBar* bar_;
     QString refusal_; // why the last address was not played; empty when it was
+    FullScreenControls* fullScreenControls_;
 };

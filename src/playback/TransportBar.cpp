@@ -1,10 +1,12 @@
 #include "playback/TransportBar.h"
 
+#include "playback/TransportIcons.h"
+
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -24,15 +26,15 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
 
     playPause_ = addButton("playPauseButton", QStringLiteral("播放"));
     stop_ = addButton("stopButton", QStringLiteral("停止"));
-    stop_->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-    time_ = new QLabel(formatTime(0) + QStringLiteral(" / ") + formatTime(0), this);
+    time_ = new QLabel(formatTime(0) + QStringLiteral(" / ") + formatLength(0), this);
     time_->setObjectName(QStringLiteral("timeLabel"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("statusLabel"));
     status_->setMinimumWidth(60);
+    // A long text never widens the bar past the player; the room there is takes every text.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     mute_ = addButton("muteButton", QStringLiteral("静音"));
     mute_->setCheckable(true);
-    mute_->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
     volume_ = new QSlider(Qt::Horizontal, this);
     volume_->setObjectName(QStringLiteral("volumeSlider"));
     volume_->setAccessibleName(QStringLiteral("音量"));
@@ -89,22 +91,21 @@ QToolButton* TransportBar::addButton(const char* name, const QString& tip) {
 
 void TransportBar::showStatus(PlayerStatus status, const QString& text) {
     status_->setText(text);
-    const bool running = status == PlayerStatus::Playing || status == PlayerStatus::Buffering ||
-                         status == PlayerStatus::Connecting;
-    const QString tip = running ? QStringLiteral("暂停") : QStringLiteral("播放");
-    playPause_->setIcon(
-        style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    running_ = status == PlayerStatus::Playing || status == PlayerStatus::Buffering ||
+               status == PlayerStatus::Connecting;
+    const QString tip = running_ ? QStringLiteral("暂停") : QStringLiteral("播放");
     playPause_->setToolTip(tip);
     playPause_->setAccessibleName(tip);
+    paintIcons();
 }
 
 void TransportBar::showTimes(qint64 time, qint64 length, bool seekable) {
-    time_->setText(formatTime(time) + QStringLiteral(" / ") + formatTime(length));
+    time_->setText(formatTime(time) + QStringLiteral(" / ") + formatLength(length));
     seek_->setEnabled(seekable && length > 0);
     if (seek_->isSliderDown())
         return;
     const QSignalBlocker blocker(seek_);
-    seek_->setRange(0, int(std::min<qint64>(length, INT_MAX)));
+    seek_->setRange(0, int(std::min<qint64>(std::max<qint64>(length, 0), INT_MAX)));
     seek_->setValue(int(std::min<qint64>(time, INT_MAX)));
 }
 
@@ -115,16 +116,32 @@ void TransportBar::showVolume(int volume) {
 
 void TransportBar::showMuted(bool muted) {
     mute_->setChecked(muted);
-    mute_->setIcon(
-        style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    muted_ = muted;
+    paintIcons();
 }
 
 void TransportBar::showFullScreenState(bool on) {
     const QString tip = on ? QStringLiteral("退出全屏") : QStringLiteral("全屏");
-    fullScreen_->setIcon(
-        style()->standardIcon(on ? QStyle::SP_TitleBarNormalButton : QStyle::SP_TitleBarMaxButton));
     fullScreen_->setToolTip(tip);
     fullScreen_->setAccessibleName(tip);
+    fullScreenOn_ = on;
+    paintIcons();
+}
+
+void TransportBar::paintIcons() {
+    const QPalette& colours = palette();
+    playPause_->setIcon(
+        transportIcon(running_ ? TransportIcon::Pause : TransportIcon::Play, colours));
+    stop_->setIcon(transportIcon(TransportIcon::Stop, colours));
+    mute_->setIcon(transportIcon(muted_ ? TransportIcon::Muted : TransportIcon::Volume, colours));
+    fullScreen_->setIcon(transportIcon(
+        fullScreenOn_ ? TransportIcon::LeaveFullScreen : TransportIcon::FullScreen, colours));
+}
+
+void TransportBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        paintIcons();
+    QWidget::changeEvent(event);
 }
 
 QString TransportBar::formatTime(qint64 ms) {
@@ -136,4 +153,8 @@ QString TransportBar::formatTime(qint64 ms) {
             .arg(seconds / 60 % 60, 2, 10, zero)
             .arg(seconds % 60, 2, 10, zero);
     return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, zero).arg(seconds % 60, 2, 10, zero);
+}
+
+QString TransportBar::formatLength(qint64 ms) {
+    return ms > 0 ? formatTime(ms) : QStringLiteral("--:--");
 }

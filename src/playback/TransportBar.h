@@ -21,6 +21,11 @@ class TransportBar : public QWidget {
     void showFullScreenState(bool on);
 
     static QString formatTime(qint64 ms);
+    // "--:--" while the length is not known.
+    static QString formatLength(qint64 ms);
+
+  protected:
+    void changeEvent(QEvent* event) override;
 
   Q_SIGNALS:
     void playPauseRequested();
@@ -32,6 +37,8 @@ class TransportBar : public QWidget {
 
   private:
     QToolButton* addButton(const char* name, const QString& tip);
+    // Draws the pictures anew in the palette's colours for what they show now.
+    void paintIcons();
 
     QSlider* seek_;
     QToolButton* playPause_;
@@ -41,4 +48,7 @@ class TransportBar : public QWidget {
     QToolButton* mute_;
     QSlider* volume_;
     QToolButton* fullScreen_;
+    bool running_ = false;
+    bool muted_ = false;
+    bool fullScreenOn_ = false;
 };

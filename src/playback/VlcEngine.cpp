@@ -1,5 +1,8 @@
+// The engine's commands: making libVLC's player, opening, the transport and the sound.
 #include "playback/VlcEngine.h"
 
+#include "playback/FailureProbe.h"
+#include "playback/OneShotTimer.h"
 #include "playback/VlcMedia.h"
 
 #include <QByteArray>
@@ -23,11 +26,16 @@ constexpr int EventTypes[] = {
 
 VlcEngine::VlcEngine(EngineOptions options, QObject* parent)
     : QObject(parent), media_(nullptr, libvlc_media_release), options_(std::move(options)),
-      openTimeout_(options_.openTimeout) {
+      openTimeout_(options_.openTimeout),
+      reconnectTimer_(makeTimer(options_.timers, this, QStringLiteral("reconnectWait"))) {
     openWatchdog_.setSingleShot(true);
     connect(&openWatchdog_, &QTimer::timeout, this, &VlcEngine::onOpenTimeout);
     timePoll_.setInterval(250);
     connect(&timePoll_, &QTimer::timeout, this, &VlcEngine::pollTimes);
+    stallWatchdog_.setSingleShot(true);
+    stallWatchdog_.setInterval(options_.stallTimeout);
+    connect(&stallWatchdog_, &QTimer::timeout, this, &VlcEngine::onStall);
+    connect(reconnectTimer_, &OneShotTimer::timeout, this, &VlcEngine::reconnectNow);
 }
 
 // libVLC loads its plugins on first use, on a thread of its own: neither the start of the program
@@ -61,7 +69,7 @@ void VlcEngine::onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
         // Tried again by the next open().
         creation_ = Creation::NotStarted;
         if (std::exchange(openPending_, false))
-            fail();
+            fail(PlayerError::Format);
         return;
     }
     creation_ = Creation::Done;
@@ -85,6 +93,7 @@ void VlcEngine::onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
 VlcEngine::~VlcEngine() {
     openWatchdog_.stop();
     timePoll_.stop();
+    probe_.reset();
     if (creator_.joinable())
         creator_.join();
     if (player_) {
@@ -98,7 +107,11 @@ VlcEngine::~VlcEngine() {
 
 void VlcEngine::open(const QString& location) {
     halt();
+    reconnect_.end();
+    error_ = PlayerError::None;
+    httpStatus_ = 0;
     location_ = location;
+    openedAs_ = location;
     triedMmsh_ = false;
     if (player_)
         libvlc_media_player_set_media(player_.get(), nullptr);
@@ -122,20 +135,27 @@ void VlcEngine::open(const QString& location) {
 }
 
 void VlcEngine::openNow() {
-    media_.reset(createVlcMedia(instance_.get(), location_));
-    if (!media_) {
-        fail();
+    if (!load(openedAs_)) {
+        openFailed();
         return;
     }
-    libvlc_media_player_set_media(player_.get(), media_.get());
     start();
 }
 
+bool VlcEngine::load(const QString& mrl) {
+    media_.reset(createVlcMedia(instance_.get(), mrl));
+    if (!media_)
+        return false;
+    libvlc_media_player_set_media(player_.get(), media_.get());
+    return true;
+}
+
 void VlcEngine::start() {
-    setStatus(Status::Connecting);
-    Q_EMIT timesChanged(0, 0, false);
+    setStatus(attempting_ ? Status::Reconnecting : Status::Connecting);
+    if (!attempting_)
+        Q_EMIT timesChanged(0, 0, false);
     if (libvlc_media_player_play(player_.get()) != 0) {
-        fail();
+        openFailed();
         return;
     }
     openWatchdog_.start(openTimeout_);
@@ -144,7 +164,12 @@ void VlcEngine::start() {
 void VlcEngine::halt() {
     openWatchdog_.stop();
     timePoll_.stop();
+    stallWatchdog_.stop();
+    reconnectTimer_->stop();
+    probe_.reset();
     openPending_ = false;
+    attempting_ = false;
+    resumePending_ = false;
     if (player_)
         libvlc_media_player_stop(player_.get());
     ++generation_;
@@ -155,6 +180,9 @@ void VlcEngine::halt() {
     paused_ = false;
     failed_ = false;
     bufferPercent_ = 0;
+    pendingSeek_ = -1;
+    seekSettling_ = false;
+    pauseWanted_ = false;
     time_ = 0;
     length_ = 0;
     seekable_ = false;
@@ -164,78 +192,115 @@ void VlcEngine::halt() {
 // HTTP access takes that for the media and ends at once. Such an address is MMS over HTTP, which
 // libVLC speaks under mmsh://. Tried once, and only when nothing has played yet.
 bool VlcEngine::retryAsMmsh() {
-    if (triedMmsh_ || !location_.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+    if (triedMmsh_ || attempting_ ||
+        !location_.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
         return false;
     triedMmsh_ = true;
+    const QString mmsh = QStringLiteral("mmsh") + location_.mid(4);
     std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media(
-        createVlcMedia(instance_.get(), QStringLiteral("mmsh") + location_.mid(4)),
-        libvlc_media_release);
+        createVlcMedia(instance_.get(), mmsh), libvlc_media_release);
     if (!media)
         return false;
     halt();
+    openedAs_ = mmsh;
     media_ = std::move(media);
     libvlc_media_player_set_media(player_.get(), media_.get());
     start();
     return true;
 }
 
-void VlcEngine::fail() {
-    halt();
-    failed_ = true;
-    setStatus(Status::CannotPlay);
-    Q_EMIT timesChanged(0, 0, false);
+void VlcEngine::togglePause() {
+    if (!player_ || !opened_) {
+        play();
+        return;
+    }
+    // By what libVLC last said, not by the status, which may still show a seek's buffering.
+    if (paused_) {
+        resume();
+    } else if (seekSettling_) {
+        // libVLC paused while a network stream seeks never plays again: the pause waits for the
+        // seek to settle, and a second press takes it back.
+        if (pauseWanted_)
+            resume();
+        else
+            pauseWanted_ = true;
+        updateStatus();
+    } else {
+        libvlc_media_player_set_pause(player_.get(), 1);
+    }
 }
 
-void VlcEngine::togglePause() {
-    if (status_ == Status::Playing || status_ == Status::Buffering)
+// A seek made while paused is handed over only now: libVLC, told to seek while paused with an
+// earlier seek still under way, no longer takes the word to play on either.
+void VlcEngine::resume() {
+    // A pause that never reached libVLC is simply taken back.
+    if (!std::exchange(pauseWanted_, false))
+        libvlc_media_player_set_pause(player_.get(), 0);
+    if (pendingSeek_ >= 0) {
+        libvlc_media_player_set_time(player_.get(), std::exchange(pendingSeek_, -1));
+        seekSettling_ = isNetwork();
+    }
+}
+
+void VlcEngine::seekSettled() {
+    if (!std::exchange(seekSettling_, false))
+        return;
+    if (std::exchange(pauseWanted_, false))
         libvlc_media_player_set_pause(player_.get(), 1);
-    else
-        play();
 }
 
 void VlcEngine::play() {
     switch (status_) {
     case Status::Paused:
-        libvlc_media_player_set_pause(player_.get(), 0);
+        resume();
+        updateStatus();
         break;
     case Status::Stopped:
     case Status::CannotPlay:
-        if (media_) {
-            halt();
-            start();
-        }
+        // Afresh, as first written: the same address, from its start.
+        if (!location_.isEmpty())
+            open(location_);
         break;
     case Status::Idle:
     case Status::Connecting:
     case Status::Buffering:
     case Status::Playing:
+    case Status::Reconnecting:
         break;
     }
 }
 
 void VlcEngine::stop() {
-    if (!media_ || status_ == Status::Stopped)
+    if (location_.isEmpty() || status_ == Status::Stopped)
         return;
     halt();
+    reconnect_.end();
     setStatus(Status::Stopped);
     Q_EMIT timesChanged(0, 0, false);
 }
 
 void VlcEngine::seekTo(qint64 ms) {
-    if (!opened_ || !player_ || !libvlc_media_player_is_seekable(player_.get()))
+    if (!opened_ || !player_ || !seekable_ || length_ <= 0)
         return;
-    ms = std::max<qint64>(ms, 0);
-    if (length_ > 0)
-        ms = std::min(ms, length_);
-    libvlc_media_player_set_time(player_.get(), ms);
-    // The bar follows at once; time() waits for libVLC to report where it really is.
-    Q_EMIT timesChanged(ms, length_, seekable_);
+    if (ms >= length_) {
+        // libVLC seeking to the very end of a network stream waits for data that never comes.
+        finish();
+        return;
+    }
+    time_ = std::max<qint64>(ms, 0);
+    if (paused_ || pauseWanted_) {
+        pendingSeek_ = time_;
+    } else {
+        libvlc_media_player_set_time(player_.get(), time_);
+        seekSettling_ = isNetwork();
+    }
+    // The bar follows at once; libVLC reports where it really is at the next poll.
+    Q_EMIT timesChanged(time_, length_, seekable_);
 }
 
+// From the time last shown, so that presses in quick succession add up.
 void VlcEngine::seekBy(qint64 ms) {
-    if (!opened_ || !player_)
-        return;
-    seekTo(libvlc_media_player_get_time(player_.get()) + ms);
+    seekTo(time_ + ms);
 }
 
 void VlcEngine::setVolume(int volume) {
@@ -263,155 +328,6 @@ void VlcEngine::applyAudio() {
     libvlc_audio_set_mute(player_.get(), muted_ ? 1 : 0);
 }
 
-void VlcEngine::setStatus(Status status) {
-    if (status == status_)
-        return;
-    status_ = status;
-    Q_EMIT statusChanged(status_);
-}
-
-void VlcEngine::updateStatus() {
-    Status status = Status::Playing;
-    if (failed_)
-        status = Status::CannotPlay;
-    else if (!opened_)
-        status = Status::Connecting;
-    else if (bufferPercent_ < 100)
-        status = Status::Buffering;
-    else if (paused_)
-        status = Status::Paused;
-    if (status == Status::Playing || status == Status::Paused)
-        openWatchdog_.stop();
-    setStatus(status);
-}
-
-void VlcEngine::onOpenTimeout() {
-    if (status_ == Status::Connecting || status_ == Status::Buffering)
-        fail();
-}
-
-void VlcEngine::pollTimes() {
-    if (!player_ || !opened_)
-        return;
-    const qint64 time = std::max<qint64>(libvlc_media_player_get_time(player_.get()), 0);
-    const qint64 length = std::max<qint64>(libvlc_media_player_get_length(player_.get()), 0);
-    const bool seekable = libvlc_media_player_is_seekable(player_.get()) != 0;
-    if (time > 0)
-        played_ = true;
-    if (time == time_ && length == length_ && seekable == seekable_)
-        return;
-    time_ = time;
-    length_ = length;
-    seekable_ = seekable;
-    Q_EMIT timesChanged(time_, length_, seekable_);
-}
-
-// libVLC thread: copy what the event says and hand it over.
-void VlcEngine::OnVlcEvent(const libvlc_event_t* event, void* opaque) {
-    auto* self = static_cast<VlcEngine*>(opaque);
-    Event copy;
-    copy.type = event->type;
-    if (event->type == libvlc_MediaPlayerBuffering)
-        copy.cache = event->u.media_player_buffering.new_cache;
-    if (event->type == libvlc_MediaPlayerESAdded)
-        copy.track = event->u.media_player_es_changed.i_type;
-    const quint64 generation = self->generation_.load();
-    QMetaObject::invokeMethod(
-        self, [self, generation, copy] { self->handleEvent(generation, copy); },
-        Qt::QueuedConnection);
-}
-
-void VlcEngine::handleEvent(quint64 generation, Event event) {
-    if (generation != generation_.load())
-        return;
-    switch (event.type) {
-    case libvlc_MediaPlayerBuffering: {
-        const int percent = std::clamp(int(event.cache), 0, 100);
-        // A stream that keeps filling its buffer is making progress, however slowly.
-        if (opened_ && percent > bufferPercent_ && openWatchdog_.isActive())
-            openWatchdog_.start(openTimeout_);
-        if (percent != bufferPercent_) {
-            bufferPercent_ = percent;
-            Q_EMIT bufferPercentChanged(percent);
-        }
-        if (opened_)
-            updateStatus();
-        break;
-    }
-    case libvlc_MediaPlayerPlaying:
-        opened_ = true;
-        paused_ = false;
-        applyAudio();
-        timePoll_.start();
-        pollTimes();
-        updateStatus();
-        break;
-    case libvlc_MediaPlayerPaused:
-        paused_ = true;
-        updateStatus();
-        break;
-    case libvlc_MediaPlayerESAdded:
-        if (event.track == libvlc_track_audio || event.track == libvlc_track_video)
-            hasStreams_ = true;
-        break;
-    case libvlc_MediaPlayerEndReached:
-    case libvlc_MediaPlayerStopped:
-        if (!played_ && retryAsMmsh())
-            break;
-        // Ending before anything could be opened or decoded (no such file, not media at all) is
-        // a failure to play, not the end of a programme.
-        if (!opened_ || !hasStreams_) {
-            fail();
-        } else {
-            halt();
-            setStatus(Status::Stopped);
-            Q_EMIT timesChanged(0, 0, false);
-        }
-        break;
-    case libvlc_MediaPlayerEncounteredError:
-        if (!played_ && retryAsMmsh())
-            break;
-        fail();
-        break;
-    case libvlc_MediaPlayerLengthChanged:
-    case libvlc_MediaPlayerSeekableChanged:
-        pollTimes();
-        break;
-    case libvlc_MediaPlayerVout:
-        readVideoGeometry();
-        break;
-    default:
-        break;
-    }
-}
-
-// libVLC offers the picture at the decoder's padded size and scales the real picture to fill it,
-// so the buffer's own proportions can be off; the track tells the picture's size and pixel aspect.
-void VlcEngine::readVideoGeometry() {
-    if (!media_)
-        return;
-    libvlc_media_track_t** tracks = nullptr;
-    const unsigned count = libvlc_media_tracks_get(media_.get(), &tracks);
-    double aspect = 0;
-    for (unsigned i = 0; i < count; ++i) {
-        const libvlc_media_track_t* track = tracks[i];
-        if (track->i_type != libvlc_track_video || !track->video)
-            continue;
-        const libvlc_video_track_t* video = track->video;
-        if (video->i_width == 0 || video->i_height == 0)
-            continue;
-        double pixelAspect = 1;
-        if (video->i_sar_num > 0 && video->i_sar_den > 0)
-            pixelAspect = double(video->i_sar_num) / video->i_sar_den;
-        aspect = video->i_width * pixelAspect / video->i_height;
-        break;
-    }
-    if (tracks)
-        libvlc_media_tracks_release(tracks, count);
-    aspect_ = aspect;
-    Q_EMIT frameArrived();
-}
-
 void VlcEngine::clearFrames() {
     frames_.clear();
     aspect_ = 0;
@@ -420,10 +336,4 @@ void VlcEngine::clearFrames() {
 
 VlcEngine::Frame VlcEngine::currentFrame() {
     return frames_.current(aspect_);
-}
-
-void VlcEngine::handleFrame() {
-    frames_.pictureHandled();
-    played_ = true;
-    Q_EMIT frameArrived();
 }

@@ -2,6 +2,7 @@
 
 #include "playback/EngineOptions.h"
 #include "playback/PlayerStatus.h"
+#include "playback/ReconnectPlan.h"
 #include "playback/VideoFrames.h"
 
 #include <QImage>
@@ -25,6 +26,9 @@ struct libvlc_event_t;
 // the transport bar shows. The widget sends intents; only this class talks to libVLC. libVLC calls
 // back on its own threads; those callbacks touch nothing but the frame buffers (under a mutex) and
 // post everything else to this object's thread.
+class FailureProbe;
+class OneShotTimer;
+
 class VlcEngine : public QObject {
     Q_OBJECT
   public:
@@ -50,14 +54,23 @@ class VlcEngine : public QObject {
 
     Status status() const { return status_; }
     int bufferPercent() const { return bufferPercent_; }
+    // Why it cannot play, in CannotPlay; the server's HTTP status when it gave one.
+    PlayerError error() const { return error_; }
+    int httpStatus() const { return httpStatus_; }
+    // 1 to 3 while Reconnecting.
+    int reconnectAttempt() const { return reconnect_.attempt(); }
 
+    // Pauses what plays, resumes what is paused; otherwise as play().
     void togglePause();
+    // Resumes, plays again what stopped, or opens a failed address anew.
     void play();
     void stop();
+    // Within the medium; at or past its end it ends as at its natural end. Ignored until the
+    // length is known.
     void seekTo(qint64 ms);
     void seekBy(qint64 ms);
     qint64 time() const { return time_; }
-    qint64 length() const { return length_; }
+    qint64 length() const { return length_; } // 0 while unknown
     bool seekable() const { return seekable_; }
 
     void setVolume(int volume);
@@ -65,7 +78,7 @@ class VlcEngine : public QObject {
     void setMuted(bool muted);
     bool muted() const { return muted_; }
 
-    // No progress within this time after opening: stop and report CannotPlay.
+    // No progress within this time after opening: stop and report that nothing answered.
     void setOpenTimeout(std::chrono::milliseconds timeout) { openTimeout_ = timeout; }
     std::chrono::milliseconds openTimeout() const { return openTimeout_; }
 
@@ -74,6 +87,7 @@ class VlcEngine : public QObject {
     Frame currentFrame();
 
   Q_SIGNALS:
+    // Also when only the reason or the attempt changes.
     void statusChanged(PlayerStatus status);
     void bufferPercentChanged(int percent);
     void timesChanged(qint64 time, qint64 length, bool seekable);
@@ -91,24 +105,43 @@ class VlcEngine : public QObject {
 
     static void OnVlcEvent(const libvlc_event_t* event, void* opaque);
 
-    void handleEvent(quint64 generation, Event event);
+    // Commands (VlcEngine.cpp).
     void onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
                          std::shared_ptr<libvlc_media_player_t> player);
     void openNow();
+    // Hands libVLC a medium for `mrl`.
+    bool load(const QString& mrl);
+    void start();
+    // Stops libVLC and drops every event, frame and wait of what played so far.
+    void halt();
+    bool retryAsMmsh();
+    void resume();
+    void seekSettled();
+    void clearFrames();
+    void applyAudio();
+
+    // What libVLC reports (VlcEngineEvents.cpp).
+    void handleEvent(quint64 generation, Event event);
     void handleFrame();
     void onOpenTimeout();
     void pollTimes();
-
-    // Stops libVLC and drops every event and frame of what played so far.
-    void halt();
-    void start();
-    void clearFrames();
-    void fail();
-    bool retryAsMmsh();
     void updateStatus();
     void setStatus(Status status);
-    void applyAudio();
     void readVideoGeometry();
+    // Played to the end, or broke off short of it.
+    void ended();
+    void finish();
+
+    // Failures and their recovery (VlcEngineRecovery.cpp).
+    // Nothing played: the cause, when known already, or one found out.
+    void openFailed(PlayerError known = PlayerError::None);
+    void diagnose();
+    void fail(PlayerError error, int httpStatus = 0);
+    void dropped(qint64 at);
+    void scheduleReconnect();
+    void reconnectNow();
+    void onStall();
+    bool isNetwork() const;
 
     enum class Creation { NotStarted, Running, Done };
     Creation creation_ = Creation::NotStarted;
@@ -121,15 +154,26 @@ class VlcEngine : public QObject {
     std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media_;
 
     QString location_;
+    QString openedAs_; // what libVLC was given: the location, or its MMS-over-HTTP form
     Status status_ = Status::Idle;
+    PlayerError error_ = PlayerError::None;
+    int httpStatus_ = 0;
     bool opened_ = false;     // libVLC has the input open: what follows is buffering and playing
     bool played_ = false;     // a picture was shown or the clock moved
     bool hasStreams_ = false; // an audio or video stream turned up
     bool triedMmsh_ = false;
     bool paused_ = false;
     bool failed_ = false;
+    bool attempting_ = false;    // this open is a reconnect attempt that has not played yet
+    bool resumePending_ = false; // the attempt is yet to be sent to where the stream broke off
+    qint64 attemptFrom_ = -1;    // where the attempt started playing
+    ReconnectPlan reconnect_;
+    qint64 droppedLength_ = 0; // shown while reconnecting
     int bufferPercent_ = 0;
     qint64 time_ = 0;
+    qint64 pendingSeek_ = -1;   // made while paused, for when play resumes
+    bool seekSettling_ = false; // a network seek made while playing has not refilled the buffer
+    bool pauseWanted_ = false;  // pressed meanwhile
     qint64 length_ = 0;
     bool seekable_ = false;
     int volume_ = DefaultVolume;
@@ -140,6 +184,9 @@ class VlcEngine : public QObject {
     std::chrono::milliseconds openTimeout_;
     QTimer openWatchdog_;
     QTimer timePoll_;
+    QTimer stallWatchdog_;
+    OneShotTimer* reconnectTimer_;
+    std::unique_ptr<FailureProbe> probe_;
 
     // Bumped whenever libVLC is stopped on purpose: events posted before carry the old value and
     // are dropped.

@@ -2,6 +2,7 @@
 
 #include "settings/Links.h"
 #include "settings/UpdateSetting.h"
+#include "ui/FitText.h"
 #include "ui/Fonts.h"
 #include "ui/WindowDefinition.h"
 
@@ -9,6 +10,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -20,6 +22,17 @@ using ui::UnitKind;
 const QString kOpenFileFilter =
     QStringLiteral("可打开的所有文件|*.mp3;*.wav;*.aiff;*.au;*.avi;*.mpeg;*.wma|"
                    "音频文件|*.mp3;*.wav;*.aiff;*.au|视频文件|*.avi;*.mpeg;*.wma");
+
+QStringList openFileFilters() {
+    // After the declared three, the first of which is selected: whatever else libVLC plays, then
+    // anything at all.
+    return qtNameFilters(kOpenFileFilter)
+           << QStringLiteral("所有媒体文件 (*.mp3 *.wav *.aiff *.au *.avi *.mpeg *.wma *.wmv *.asf "
+                             "*.mp4 *.m4v *.mkv *.mka *.ts *.m2ts *.mts *.flv *.webm *.ogg *.ogv "
+                             "*.oga *.opus *.m4a *.aac *.ac3 *.flac *.mp2 *.mpg *.mov *.3gp *.vob "
+                             "*.rm *.rmvb *.amr *.ape *.wv *.divx)")
+           << QStringLiteral("所有文件 (*)");
+}
 
 QStringList qtNameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -212,7 +225,7 @@ void openFileDialog(QWidget* mainWindow, const UrlWriter& setUrl) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    const QStringList filters = qtNameFilters(kOpenFileFilter);
+    const QStringList filters = openFileFilters();
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.first());
     if (dialog.exec() != QDialog::Accepted)
@@ -270,6 +283,9 @@ void openAboutWindow() {
             // The hyperlink's own action, not an event of the window.
             {QStringLiteral("超级链接框1"), ui::UnitEvent::Clicked, [] { OnContactLinkClicked(); }},
         });
+    // The box is the declared 118 pixels; the address is drawn to fit it.
+    fitTextInto(unitOf<QLabel>(units, QStringLiteral("超级链接框1")),
+                QStringLiteral(VELMORA_CONTACT_ADDRESS));
     unitOf<QWidget>(units, QStringLiteral("按钮1"))->setFocus();
     dialog->exec();
 }

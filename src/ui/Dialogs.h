@@ -35,3 +35,5 @@ void openAboutWindow();
 // The file-open dialog's filter, "name|patterns|name|patterns...", and its Qt name filters.
 extern const QString kOpenFileFilter;
 QStringList qtNameFilters(const QString& filter);
+// What the dialog offers: the three of the filter, then every media type, then every file.
+QStringList openFileFilters();

@@ -61,7 +61,7 @@ MainWindow::MainWindow(MainWindowConfig config) : config_(std::move(config)) {
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
     buildUnits();
     buildMenus();
-    setFixedSize(sizeHint());
+    letWindowGrow();
 }
 
 MainWindow::~MainWindow() = default;
@@ -69,8 +69,9 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildUnits() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(ui::clientSizeFor(definition()));
+    client->setMinimumSize(ui::clientSizeFor(definition()));
     setCentralWidget(client);
+    client_ = client;
 
     const ui::Units units = ui::buildUnits(
         client, definition().units, [this](const ui::UnitDefinition& def, QWidget* parent) {
@@ -148,7 +149,7 @@ void MainWindow::PlaySelectedItem() {
     const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
     Q_EMIT programmePlayed(url);
     awaitingFirstFrame_ = true;
-    player_->setURL(url);
+    playInPlayer(url);
 }
 
 void MainWindow::OnAdPressed() {

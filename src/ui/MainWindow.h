@@ -2,6 +2,7 @@
 
 #include "playback/EngineOptions.h"
 #include "ui/AdCountdown.h"
+#include "ui/MainWindowLayout.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -59,6 +60,7 @@ class MainWindow : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void buildUnits();
@@ -82,6 +84,12 @@ class MainWindow : public QMainWindow {
     void OnFeaturesMenu();
     void OnAboutMenu();
 
+    // The window around its player (MainWindowPlayer.cpp): places that follow the window's size,
+    // the player's keys from anywhere in the window, the keyboard for what starts playing.
+    void letWindowGrow();
+    void placeUnits();
+    void playInPlayer(const QString& location);
+
     const MainWindowConfig config_;
     QString programDirectory_;
     QString featuresText_;
@@ -96,4 +104,7 @@ class MainWindow : public QMainWindow {
     QString adLink_; // nothing assigns it: a press on the advertisement opens nothing
     bool awaitingFirstFrame_ = false;
     bool loading_ = false;
+    QWidget* client_ = nullptr;
+    MainWindowPlaces declaredPlaces_;
+    QSize declaredClient_;
 };

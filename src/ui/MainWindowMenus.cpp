@@ -61,11 +61,11 @@ void MainWindow::buildMenus() {
 }
 
 void MainWindow::OnOpenFileMenu() {
-    openFileDialog(this, [this](const QString& location) { player_->setURL(location); });
+    openFileDialog(this, [this](const QString& location) { playInPlayer(location); });
 }
 
 void MainWindow::OnOpenUrlMenu() {
-    openUrlDialog([this](const QString& location) { player_->setURL(location); });
+    openUrlDialog([this](const QString& location) { playInPlayer(location); });
 }
 
 // "退出" closes the window and so ends the program, as users expect of it.

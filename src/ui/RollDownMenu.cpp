@@ -1,6 +1,7 @@
 #include "ui/RollDownMenu.h"
 
 #include "ui/Fonts.h"
+#include "ui/MenuColours.h"
 #include "ui/RollDownMenuAccessible.h"
 
 #include <QCoreApplication>
@@ -16,18 +17,6 @@
 #include <utility>
 
 namespace {
-
-const QColor kFrame(0x7f, 0x9d, 0xb9);
-const QColor kHeaderText(0x12, 0x35, 0x5f);
-const QColor kHeaderRule(0x9d, 0xb8, 0xda);
-const QColor kArrow(0x2b, 0x57, 0x97);
-const QColor kItemText(0x1f, 0x1f, 0x1f);
-const QColor kItemRule(0xee, 0xf3, 0xf9);
-const QColor kBullet(0x8a, 0xae, 0xd8);
-const QColor kHover(0xe7, 0xf0, 0xfb);
-const QColor kSelectedTop(0x4b, 0x9a, 0xec);
-const QColor kSelectedBottom(0x2a, 0x78, 0xd4);
-const QColor kFoldedBackground(0xf3, 0xf7, 0xfc);
 
 constexpr int kTextIndentHeader = 20;
 constexpr int kTextIndentItem = 24;
@@ -52,6 +41,7 @@ RollDownMenu::RollDownMenu(QWidget* parent) : QWidget(parent), layout_(model_) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(songFont(12));
+    colours_ = menuColours(palette());
 
     relayout();
 }
@@ -186,7 +176,7 @@ void RollDownMenu::updateHover() {
 void RollDownMenu::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect inner = layout().inner();
-    painter.fillRect(inner, openGroup_ >= 0 ? QColor(Qt::white) : kFoldedBackground);
+    painter.fillRect(inner, openGroup_ >= 0 ? colours_.background : colours_.foldedBackground);
 
     const QRect area = layout().itemArea();
     if (!area.isEmpty()) {
@@ -205,12 +195,13 @@ void RollDownMenu::paintEvent(QPaintEvent*) {
     if (hasFocus() && current_.isValid()) {
         const QRect r = layout().rowRect(current_);
         if (!r.isEmpty()) {
-            painter.setPen(QPen(isSelected(current_) ? QColor(Qt::white) : kArrow, 1, Qt::DotLine));
+            painter.setPen(QPen(isSelected(current_) ? colours_.selectedText : colours_.arrow, 1,
+                                Qt::DotLine));
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(r.adjusted(1, 1, -2, -2));
         }
     }
-    painter.setPen(kFrame);
+    painter.setPen(colours_.frame);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
@@ -222,26 +213,26 @@ void RollDownMenu::paintHeader(QPainter& painter, int group, const QRect& rect) 
     const bool hovered = hover_ == MenuRow{group, -1};
     QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
     if (open) {
-        gradient.setColorAt(0, QColor(0xea, 0xf3, 0xfd));
-        gradient.setColorAt(1, QColor(0xbf, 0xd6, 0xf2));
+        gradient.setColorAt(0, colours_.openHeaderTop);
+        gradient.setColorAt(1, colours_.openHeaderBottom);
     } else if (hovered) {
-        gradient.setColorAt(0, QColor(0xff, 0xff, 0xff));
-        gradient.setColorAt(1, QColor(0xe2, 0xed, 0xfa));
+        gradient.setColorAt(0, colours_.hoveredHeaderTop);
+        gradient.setColorAt(1, colours_.hoveredHeaderBottom);
     } else {
-        gradient.setColorAt(0, QColor(0xf8, 0xfb, 0xff));
-        gradient.setColorAt(1, QColor(0xd7, 0xe5, 0xf6));
+        gradient.setColorAt(0, colours_.headerTop);
+        gradient.setColorAt(1, colours_.headerBottom);
     }
     painter.fillRect(rect, gradient);
-    painter.setPen(Qt::white);
+    painter.setPen(colours_.headerHighlight);
     painter.drawLine(rect.topLeft(), rect.topRight());
-    painter.setPen(kHeaderRule);
+    painter.setPen(colours_.headerRule);
     painter.drawLine(rect.bottomLeft(), rect.bottomRight());
 
     // A small triangle: pointing right when folded, down when open.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(kArrow);
+    painter.setBrush(colours_.arrow);
     const QPointF c(rect.left() + 10.5, rect.top() + rect.height() / 2.0);
     QPainterPath arrow;
     if (open) {
@@ -258,7 +249,7 @@ void RollDownMenu::paintHeader(QPainter& painter, int group, const QRect& rect) 
     painter.restore();
 
     const QRect textRect = rect.adjusted(kTextIndentHeader, 0, -4, 0);
-    painter.setPen(kHeaderText);
+    painter.setPen(colours_.headerText);
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                      fontMetrics().elidedText(model_.groupDisplayTitle(group), Qt::ElideRight,
                                               textRect.width()));
@@ -268,25 +259,25 @@ void RollDownMenu::paintItem(QPainter& painter, MenuRow row, const QRect& rect) 
     const bool selected = isSelected(row);
     if (selected) {
         QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
-        gradient.setColorAt(0, kSelectedTop);
-        gradient.setColorAt(1, kSelectedBottom);
+        gradient.setColorAt(0, colours_.selectedTop);
+        gradient.setColorAt(1, colours_.selectedBottom);
         painter.fillRect(rect, gradient);
     } else {
         if (hover_ == row)
-            painter.fillRect(rect, kHover);
-        painter.setPen(kItemRule);
+            painter.fillRect(rect, colours_.hover);
+        painter.setPen(colours_.itemRule);
         painter.drawLine(rect.bottomLeft(), rect.bottomRight());
     }
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(selected ? QColor(Qt::white) : kBullet);
+    painter.setBrush(selected ? colours_.selectedText : colours_.bullet);
     painter.drawEllipse(QPointF(rect.left() + 14.5, rect.top() + rect.height() / 2.0), 2, 2);
     painter.restore();
 
     const QRect textRect = rect.adjusted(kTextIndentItem, 0, -2, 0);
-    painter.setPen(selected ? QColor(Qt::white) : kItemText);
+    painter.setPen(selected ? colours_.selectedText : colours_.itemText);
     const QString title = model_.itemDisplayTitle(model_.itemIndex(row.group, row.position));
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                      fontMetrics().elidedText(title, Qt::ElideRight, textRect.width()));
@@ -299,6 +290,10 @@ void RollDownMenu::resizeEvent(QResizeEvent*) {
 void RollDownMenu::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
         relayout();
+    if (event->type() == QEvent::PaletteChange) {
+        colours_ = menuColours(palette());
+        update();
+    }
     QWidget::changeEvent(event);
 }
 

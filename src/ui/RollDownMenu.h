@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/MenuColours.h"
 #include "ui/RollDownMenuLayout.h"
 #include "ui/RollDownMenuModel.h"
 
@@ -88,4 +89,5 @@ class RollDownMenu : public QWidget {
     MenuRow hover_;
     MenuRow pressed_;
     QScrollBar* scrollBar_ = nullptr;
+    MenuColours colours_; // from the palette
 };

@@ -1,7 +1,9 @@
 #include "settings/Links.h"
 #include "ui/Dialogs.h"
+#include "ui/FitText.h"
 #include "ui/WindowDefinition.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -164,6 +166,7 @@ class TestDialogs : public QObject {
     void settingsUseTheProgramDirectory();
 
     void aboutShowsItsTextsAndEnterCloses();
+    void textTooLongForItsBoxIsCutWithItsWholeAsTip();
     void aboutLinkMailsTheAuthor();
 
   private:
@@ -262,12 +265,43 @@ void TestDialogs::openUrlStartsEmptyEachTime() {
 
 void TestDialogs::openFileOffersTheFiltersAndLeavesThePlayerOnCancel() {
     QStringList written;
-    const QStringList filters{u"可打开的所有文件 (*.mp3 *.wav *.aiff *.au *.avi *.mpeg *.wma)"_s,
-                              u"音频文件 (*.mp3 *.wav *.aiff *.au)"_s,
-                              u"视频文件 (*.avi *.mpeg *.wma)"_s};
+    const QStringList filters{
+        u"可打开的所有文件 (*.mp3 *.wav *.aiff *.au *.avi *.mpeg *.wma)"_s,
+        u"音频文件 (*.mp3 *.wav *.aiff *.au)"_s, u"视频文件 (*.avi *.mpeg *.wma)"_s,
+        u"所有媒体文件 (*.mp3 *.wav *.aiff *.au *.avi *.mpeg *.wma *.wmv *.asf *.mp4 *.m4v *.mkv "
+        u"*.mka *.ts *.m2ts *.mts *.flv *.webm *.ogg *.ogv *.oga *.opus *.m4a *.aac *.ac3 *.flac "
+        u"*.mp2 *.mpg *.mov *.3gp *.vob *.rm *.rmvb *.amr *.ape *.wv *.divx)"_s,
+        u"所有文件 (*)"_s};
     whenModal<QFileDialog>([&](QFileDialog* dialog) {
         QCOMPARE(dialog->nameFilters(), filters);
         QCOMPARE(dialog->selectedNameFilter(), filters.first());
+        dialog->reject();
+    });
+    openFileDialog(nullptr, [&](const QString& url) { written << url; });
+    QCOMPARE(written, QStringList());
+
+    // The added filters find what the declared ones hide, in any case.
+    writeBytes(programDir_->filePath(u"concert.MKV"_s), "\x1a\x45\xdf\xa3");
+    writeBytes(programDir_->filePath(u"notes.txt"_s), "text");
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(programDir_->path());
+        auto* view = dialog->findChild<QAbstractItemView*>(u"listView"_s);
+        QVERIFY(view);
+        // The files that can be chosen: shown, and not greyed out.
+        const auto shown = [&](const QString& filter) {
+            dialog->selectNameFilter(filter);
+            QStringList names;
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                const QModelIndex index = view->model()->index(row, 0, root);
+                if (index.flags() & Qt::ItemIsEnabled)
+                    names << index.data().toString();
+            }
+            return names;
+        };
+        QTRY_COMPARE(shown(filters[3]), QStringList{u"concert.MKV"_s});
+        QTRY_COMPARE(shown(filters[0]), QStringList());
+        QTRY_COMPARE(shown(filters[4]), (QStringList{u"concert.MKV"_s, u"notes.txt"_s}));
         dialog->reject();
     });
     openFileDialog(nullptr, [&](const QString& url) { written << url; });
@@ -402,8 +436,14 @@ void TestDialogs::aboutShowsItsTextsAndEnterCloses() {
         QVERIFY(name->font().bold());
         QCOMPARE(ui::unit<QLabel>(window, u"标签2"_s)->text(), u"版本： 2.1"_s);
         QCOMPARE(ui::unit<QLabel>(window, u"标签3"_s)->text(), u"E-mail："_s);
-        QCOMPARE(ui::unit<QLabel>(window, u"超级链接框1"_s)->text(),
-                 QStringLiteral(VELMORA_CONTACT_ADDRESS));
+        // The whole address, in its declared box.
+        auto* link = ui::unit<QLabel>(window, u"超级链接框1"_s);
+        QCOMPARE(link->text(), QStringLiteral(VELMORA_CONTACT_ADDRESS));
+        QCOMPARE(link->accessibleName(), QStringLiteral(VELMORA_CONTACT_ADDRESS));
+        QCOMPARE(link->geometry(), QRect(246, 71, 118, 16));
+        QVERIFY2(link->fontMetrics().horizontalAdvance(link->text()) <= 118,
+                 qPrintable(QString::number(link->fontMetrics().horizontalAdvance(link->text()))));
+        QVERIFY(QFontInfo(link->font()).pixelSize() >= 9);
         auto* picture = ui::unit<QLabel>(window, u"图片框1"_s);
         QCOMPARE(picture->pixmap().size(), QSize(176, 160));
         QCOMPARE(picture->geometry(), QRect(0, 0, 176, 168));
@@ -415,6 +455,24 @@ void TestDialogs::aboutShowsItsTextsAndEnterCloses() {
     });
     openAboutWindow();
     QVERIFY(closedByEnter);
+}
+
+void TestDialogs::textTooLongForItsBoxIsCutWithItsWholeAsTip() {
+    QLabel label;
+    label.setGeometry(0, 0, 118, 16);
+    const int normal = QFontInfo(label.font()).pixelSize();
+    fitTextInto(&label, u"a@b.cn"_s);
+    QCOMPARE(label.text(), u"a@b.cn"_s);
+    QCOMPARE(QFontInfo(label.font()).pixelSize(), normal); // fits as it is: left alone
+    QVERIFY(label.toolTip().isEmpty());
+
+    const QString address = u"the.author.of.this.viewer@mail.velmoratv.com.cn"_s;
+    fitTextInto(&label, address);
+    QVERIFY(label.text() != address);
+    QVERIFY(label.text().endsWith(QChar(0x2026)));
+    QVERIFY(label.fontMetrics().horizontalAdvance(label.text()) <= 118);
+    QCOMPARE(label.toolTip(), address);
+    QCOMPARE(label.accessibleName(), address);
 }
 
 void TestDialogs::aboutLinkMailsTheAuthor() {

@@ -295,24 +295,29 @@ void TestPlayer::newLocationReplacesOld() {
     QCOMPARE(player.URL(), media("video.wmv"));
 }
 
+// Each says why, so the user knows what to do about it.
 void TestPlayer::unplayableEndsInCannotPlay_data() {
     QTest::addColumn<QString>("location");
-    QTest::newRow("missing file") << media("missing.avi");
-    QTest::newRow("unknown scheme") << QStringLiteral("velmoraxyz://host/a.wmv");
-    QTest::newRow("only spaces") << QStringLiteral("   ");
-    QTest::newRow("not media") << media("notes.txt");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("missing file") << media("missing.avi") << QStringLiteral("找不到文件");
+    QTest::newRow("missing file:// address")
+        << QStringLiteral("file://") + media("missing.avi") << QStringLiteral("找不到文件");
+    QTest::newRow("unknown scheme")
+        << QStringLiteral("velmoraxyz://host/a.wmv") << QStringLiteral("不支持此地址");
+    QTest::newRow("only spaces") << QStringLiteral("   ") << QStringLiteral("找不到文件");
+    QTest::newRow("not media") << media("notes.txt") << QStringLiteral("无法播放此格式");
 }
 
 void TestPlayer::unplayableEndsInCannotPlay() {
     QFETCH(QString, location);
+    QFETCH(QString, text);
     MediaPlayer player(kSilent);
     player.resize(574, 440);
     player.show();
     player.setURL(location);
     QTRY_COMPARE_WITH_TIMEOUT(player.status(), Status::CannotPlay, 10000);
-    QCOMPARE(player.statusText(), QStringLiteral("无法播放"));
-    QCOMPARE(player.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(),
-             QStringLiteral("无法播放"));
+    QCOMPARE(player.statusText(), text);
+    QCOMPARE(player.findChild<QLabel*>(QStringLiteral("statusLabel"))->text(), text);
     QCOMPARE(player.URL(), location);
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -18,10 +18,14 @@ Config stationConfig(const QString& address) {
     return config;
 }
 
-HostedWindow::HostedWindow() : station_(std::make_unique<StationProcess>()) {
+HostedWindow::HostedWindow(const QStringList& stationArguments,
+                           const std::function<void(Config&)>& adjust)
+    : station_(std::make_unique<StationProcess>(stationArguments)) {
     if (!station_->started())
         return;
-    const Config config = stationConfig(station_->address());
+    Config config = stationConfig(station_->address());
+    if (adjust)
+        adjust(config);
     StartupHooks hooks;
     hooks.makeClock = [] { return std::make_unique<LateClock>(); };
     hooks.programDirectory = dir_.path();
@@ -64,4 +68,10 @@ int runHostedTest(QObject& test, int argc, char* argv[]) {
     prepareProcess();
     QApplication app(argc, argv);
     return QTest::qExec(&test, argc, argv);
+}
+
+void saveShot(QWidget& widget, const QString& name) {
+    const QString dir = qEnvironmentVariable("VELMORA_SHOTS_DIR");
+    if (!dir.isEmpty())
+        widget.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }

@@ -5,6 +5,7 @@
 #include "app/Config.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class MainWindow;
@@ -28,7 +29,9 @@ Config stationConfig(const QString& address);
 // real station, shown.
 class HostedWindow {
   public:
-    HostedWindow();
+    // The station takes `stationArguments`; `adjust` may change the configuration first.
+    explicit HostedWindow(const QStringList& stationArguments = {},
+                          const std::function<void(Config&)>& adjust = {});
     ~HostedWindow();
     bool ready() const { return ready_; }
     StationProcess& station() { return *station_; }
@@ -54,3 +57,8 @@ class HostedWindow {
 
 // main() of a test that hosts the viewer's windows: the viewer's process settings, then the test.
 int runHostedTest(QObject& test, int argc, char* argv[]);
+
+class QWidget;
+// Saves what `widget` shows as `name`.png in $VELMORA_SHOTS_DIR, when that is set: the pictures
+// the documentation shows come from the tests that check them.
+void saveShot(QWidget& widget, const QString& name);

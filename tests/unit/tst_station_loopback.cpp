@@ -222,6 +222,46 @@ class TestStationLoopback : public QObject {
         QVERIFY(logged("describe missing\\xFF"));
     }
 
+    // A played stream breaks off after its packets: reset, or held open with nothing more.
+    void streamFaultsCutThePlayShort() {
+        for (const StreamFault::Kind kind : {StreamFault::Kind::Drop, StreamFault::Kind::Stall}) {
+            std::vector<std::string> lines;
+            std::mutex linesMutex;
+            StationConfig config;
+            config.mediaDir = VELMORA_TEST_MEDIA_DIR;
+            config.paceFactor = 0;
+            config.streamFault = {kind, 2};
+            config.log = [&](const std::string& line) {
+                std::lock_guard lock(linesMutex);
+                lines.push_back(line);
+            };
+            StationServer server(std::move(config));
+            QVERIFY(server.start());
+            // A description is never cut.
+            const Response describe = split(exchange(
+                server.port(), std::string("GET /sp/") + kTitleEscaped + ".wmv HTTP/1.0\r\n\r\n"));
+            QVERIFY(describe.head.starts_with("HTTP/1.0 200 "));
+            Client c(server.port());
+            QVERIFY(c.send(std::string("GET /sp/") + kTitleEscaped +
+                           ".wmv HTTP/1.0\r\nPragma: xPlayStrm=1\r\n\r\n"));
+            std::string raw;
+            const bool closed = c.readToEnd(raw, 1500);
+            QCOMPARE(closed, kind == StreamFault::Kind::Drop);
+            std::vector<std::pair<ChunkHeader, std::string>> chunks;
+            QVERIFY(readChunks(split(raw).body, chunks));
+            std::string types;
+            for (const auto& [h, payload] : chunks)
+                types += h.type;
+            QCOMPARE(types.substr(types.find('D')), std::string("DD"));
+            QVERIFY(chunks[chunks.size() - 1].second == clip_->packet(1));
+            std::lock_guard lock(linesMutex);
+            QVERIFY(std::find(lines.begin(), lines.end(),
+                              kind == StreamFault::Kind::Drop
+                                  ? "stream dropped after 2 packets"
+                                  : "stream stalled after 2 packets") != lines.end());
+        }
+    }
+
     void stopEndsStalledConnections() {
         StationConfig config;
         config.faults[1] = Fault::Stall;

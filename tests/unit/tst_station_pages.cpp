@@ -174,6 +174,15 @@ class TestStationPages : public QObject {
             QVERIFY2(!addFaultOption(bad, faults), bad);
         for (Fault f : {Fault::NotFound, Fault::Close, Fault::RedirectFtp, Fault::NoEnd})
             QVERIFY(parseFaultMode(faultName(f)) == f);
+
+        StreamFault stream;
+        QVERIFY(parseStreamFault("drop=40", stream));
+        QVERIFY(stream.kind == StreamFault::Kind::Drop && stream.afterPackets == 40);
+        QVERIFY(parseStreamFault("stall=0", stream));
+        QVERIFY(stream.kind == StreamFault::Kind::Stall && stream.afterPackets == 0);
+        for (const char* bad : {"drop", "drop=", "drop=-1", "drop=4x", "reset=4", "=4", "drop =4"})
+            QVERIFY2(!parseStreamFault(bad, stream), bad);
+        QVERIFY(stream.kind == StreamFault::Kind::Stall && stream.afterPackets == 0);
     }
 
     void adPageIsSelfContained() {

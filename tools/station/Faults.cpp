@@ -64,6 +64,27 @@ bool addFaultOption(std::string_view option, FaultMap& faults) {
     return true;
 }
 
+bool parseStreamFault(std::string_view option, StreamFault& fault) {
+    const std::size_t eq = option.find('=');
+    if (eq == std::string_view::npos)
+        return false;
+    const std::string_view mode = option.substr(0, eq);
+    StreamFault::Kind kind = StreamFault::Kind::None;
+    if (mode == "drop")
+        kind = StreamFault::Kind::Drop;
+    else if (mode == "stall")
+        kind = StreamFault::Kind::Stall;
+    else
+        return false;
+    const std::string_view count = option.substr(eq + 1);
+    std::uint64_t packets = 0;
+    const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), packets);
+    if (count.empty() || ec != std::errc() || end != count.data() + count.size())
+        return false;
+    fault = {kind, packets};
+    return true;
+}
+
 std::string pageWithNuls(const std::string& page) {
     // NULs go between entries and after the section's opening, never inside a title or link, so
     // a byte-clean reader still cuts the same entries while a C-string reader loses the section.

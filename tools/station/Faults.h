@@ -1,6 +1,7 @@
 // Misbehaviours a listing page can be made to show, for the viewer's robustness tests.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,6 +28,18 @@ enum class Fault {
 };
 
 using FaultMap = std::map<int, Fault>; // row 1..5 -> fault
+
+// What every programme stream can be made to do once it has sent a number of data packets: drop
+// (the connection is reset, as when a server goes away) or stall (it stays open, nothing more
+// comes). Descriptions are left alone; only played streams misbehave.
+struct StreamFault {
+    enum class Kind { None, Drop, Stall };
+    Kind kind = Kind::None;
+    std::uint64_t afterPackets = 0;
+};
+
+// Parses "drop=PACKETS" or "stall=PACKETS".
+bool parseStreamFault(std::string_view option, StreamFault& fault);
 
 std::optional<Fault> parseFaultMode(std::string_view mode);
 std::string_view faultName(Fault f);

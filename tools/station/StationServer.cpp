@@ -205,6 +205,20 @@ class Connection {
         }
     }
 
+    // The stream fault, once its packets have gone out.
+    void misbehave(const StreamFault& fault) {
+        server_.log((fault.kind == StreamFault::Kind::Drop ? "stream dropped after "
+                                                           : "stream stalled after ") +
+                    std::to_string(fault.afterPackets) + " packets");
+        if (fault.kind == StreamFault::Kind::Stall) {
+            holdUntilClientGoes();
+            return;
+        }
+        // No lingering: the close that follows resets the connection.
+        const linger reset{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+
     void servePage(int row, const RequestHead& head);
     void serveStream(const RequestHead& head, std::string_view path);
 
@@ -344,6 +358,8 @@ void Connection::serveStream(const RequestHead& head, std::string_view path) {
     }
     if (request.play) {
         const std::uint64_t firstPacket = request.streamOffset / layout.packetSize;
+        if (firstPacket > 0)
+            server_.log("play from packet " + std::to_string(firstPacket));
         const double rate = layout.bytesPerSecond() * server_.config_.paceFactor;
         // The first seconds go out at once so the player's buffer fills without waiting.
         const double burstBytes = rate * 3.0;
@@ -361,6 +377,11 @@ void Connection::serveStream(const RequestHead& head, std::string_view path) {
                     if (wait.count() > 0 && !pause(static_cast<int>(wait.count())))
                         return;
                 }
+            }
+            const StreamFault& fault = server_.config_.streamFault;
+            if (fault.kind != StreamFault::Kind::None && i - firstPacket == fault.afterPackets) {
+                misbehave(fault);
+                return;
             }
             if (!sendAll(frameChunk(ChunkType::Data, sequence++, 0, clip->packet(i))))
                 return;

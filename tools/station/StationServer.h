@@ -23,6 +23,7 @@ namespace station {
 struct StationConfig {
     std::uint16_t port = 0; // 0 picks a free one
     FaultMap faults;
+    StreamFault streamFault;
     std::filesystem::path mediaDir;
     // Receives one line per request (and one per stream title), without a line end. Called from
     // connection threads, one call at a time.

@@ -17,12 +17,14 @@ namespace {
 
 void usage(std::FILE* to) {
     std::fputs(
-        "usage: velmora-station [--port N] [--media DIR] [--fault ROW=MODE]...\n"
+        "usage: velmora-station [--port N] [--media DIR] [--fault ROW=MODE]... [--stream-fault F]\n"
         "  --port N         listen on 127.0.0.1:N (0, the default, picks a free port)\n"
         "  --media DIR      demo clips (default: ../media beside the executable)\n"
         "  --fault ROW=MODE make category page ROW (1..5) misbehave; MODE is one of\n"
         "                   404 stall oversize stall-mid drip truncated huge redirect-loop\n"
         "                   redirect-ftp garbage nul markers-reversed no-start no-end close\n"
+        "  --stream-fault F every played stream misbehaves after N data packets; F is\n"
+        "                   drop=N (the connection is reset) or stall=N (nothing more is sent)\n"
         "Hostile advertisement pages for the viewer's tests: /ad/hostile/NAME, reporting to\n"
         "/ad/beacon?WHAT (logged like every request). NAME is one of\n",
         to);
@@ -65,6 +67,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--fault" && hasValue) {
             if (!station::addFaultOption(argv[++i], config.faults)) {
                 std::fprintf(stderr, "velmora-station: bad fault '%s'\n", argv[i]);
+                usage(stderr);
+                return 2;
+            }
+        } else if (arg == "--stream-fault" && hasValue) {
+            if (!station::parseStreamFault(argv[++i], config.streamFault)) {
+                std::fprintf(stderr, "velmora-station: bad stream fault '%s'\n", argv[i]);
                 usage(stderr);
                 return 2;
             }

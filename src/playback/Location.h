@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What kind of place a location written to the player names. Pure text work, no I/O.
+enum class LocationKind {
+    LocalFile, // a path, or a file:// address
+    Network,   // an address of a kind libVLC opens over the network
+    Other,     // an address of any other scheme
+};
+
+LocationKind locationKind(const QString& location);
+
+// The local path a location names ("" for an address).
+QString localPathOf(const QString& location);
+
+// How the cause of a failed network open can be asked again, directly: connect to host:port
+// and, for the addresses that go over HTTP (a Windows Media server's too), ask for the path.
+struct ProbeTarget {
+    QString host; // empty: the address cannot be asked again
+    quint16 port = 0;
+    bool http = false;
+    QByteArray path; // escaped, with its query; "/" at least
+};
+
+ProbeTarget probeTargetFor(const QString& location);
