@@ -14,7 +14,7 @@ for i in $(seq "$runs"); do
   log=build/soak/run-$i.log
   start=$(date +%s)
   if xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset ci -j2 >"$log" 2>&1; then
-    echo "run $i/$runs: passed in $(($(date +%s) - start)) s"
+    echo "run $i/$runs: passed in $(($(date +%s) - start)) s, load $(cut -d" " -f1 /proc/loadavg)"
     rm -f "$log"
   else
     failed=$((failed + 1))
