@@ -1,5 +1,6 @@
 #include "StationServer.h"
 
+#include "Connection.h"
 #include "HostileAds.h"
 #include "Mmsh.h"
 #include "StationPages.h"
@@ -24,324 +25,125 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxConnections = 256;
-constexpr std::size_t kSendPiece = 64 * 1024;
 constexpr std::size_t kHeaderChunkPiece = 16 * 1024;
 constexpr std::size_t kGarbageBytes = 64 * 1024;
-constexpr int kLingerMs = 2000;
-
-std::string statusLine(std::string_view version, int status, std::string_view reason) {
-    std::string s(version);
-    s += ' ';
-    s += std::to_string(status);
-    s += ' ';
-    s += reason;
-    s += "\r\n";
-    return s;
-}
-
-// Filler that keeps an oversized page looking like HTML and never contains a marker or an entry.
-const std::string& fillerBlock() {
-    static const std::string block = [] {
-        std::string b;
-        while (b.size() < kSendPiece)
-            b += "<p class=\"pad\">..............................................</p>\n";
-        return b;
-    }();
-    return block;
-}
 
 } // namespace
 
-// One accepted socket. All waits also watch the server's stop pipe and notice a client that
-// went away, so no thread outlives stop() for long.
-class Connection {
-  public:
-    Connection(StationServer& server, int fd) : server_(server), fd_(fd) {}
-
-    enum class Wait { Ready, Timeout, Gone };
-
-    // Waits until fd is readable, the time runs out (-1: never), the client left or we stop.
-    Wait waitReadable(int timeoutMs) {
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {server_.stopPipe_[0], POLLIN, 0}};
-        for (;;) {
-            const int r = ::poll(fds, 2, timeoutMs);
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0 || (fds[1].revents & POLLIN))
-                return Wait::Gone;
-            if (r == 0)
-                return Wait::Timeout;
-            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
-                return Wait::Ready;
-        }
-    }
-
-    // Sleeps for ms while reading and discarding anything the client sends. False when the
-    // client went away or the server stops.
-    bool pause(int ms) {
-        const auto until = Clock::now() + std::chrono::milliseconds(ms);
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-            if (left <= 0)
-                return true;
-            switch (waitReadable(static_cast<int>(left))) {
-            case Wait::Timeout:
-                return true;
-            case Wait::Gone:
-                return false;
-            case Wait::Ready:
-                if (!discardInput())
-                    return false;
-                break;
-            }
-        }
-    }
-
-    // Keeps the socket open, answering nothing, until the client closes it or we stop.
-    void holdUntilClientGoes() {
-        while (waitReadable(-1) == Wait::Ready) {
-            if (!discardInput())
-                return;
-        }
-    }
-
-    bool sendAll(std::string_view data) {
-        while (!data.empty()) {
-            if (server_.stopping_)
-                return false;
-            const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) // a reset or a closed client is simply the end of this connection
-                return false;
-            data.remove_prefix(static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-
-    // Reads the request head. Closes at once (returns false) when the first bytes are not "GET ",
-    // which is how a client probing for another protocol on this port learns to fall back.
-    bool readHead(ParseResult& result) {
-        static constexpr std::string_view kGet = "GET ";
-        std::string buf;
-        char chunk[4096];
-        for (;;) {
-            if (waitReadable(server_.config_.headTimeoutMs) != Wait::Ready)
-                return false;
-            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            buf.append(chunk, static_cast<std::size_t>(n));
-            const std::size_t check = std::min(buf.size(), kGet.size());
-            if (std::string_view(buf).substr(0, check) != kGet.substr(0, check))
-                return false;
-            result = parseRequestHead(buf);
-            if (result.status != ParseStatus::Incomplete)
-                return true;
-        }
-    }
-
-    bool sendHead(std::string_view version, int status, std::string_view reason,
-                  const std::vector<std::string>& headers) {
-        std::string h = statusLine(version, status, reason);
-        h += "Server: velmora-station\r\n";
-        for (const std::string& line : headers)
-            h += line + "\r\n";
-        h += "\r\n";
-        return sendAll(h);
-    }
-
-    void sendSimple(int status, std::string_view reason, std::string_view contentType,
-                    std::string_view body) {
-        if (sendHead("HTTP/1.1", status, reason,
-                     {"Content-Type: " + std::string(contentType),
-                      "Content-Length: " + std::to_string(body.size()), "Connection: close"}))
-            sendAll(body);
-    }
-
-    void sendError(int status, std::string_view reason) {
-        sendSimple(status, reason, "text/html; charset=utf-8", buildErrorPage(status, reason));
-    }
-
-    void sendRedirect(const std::string& location) {
-        const std::string body = buildErrorPage(302, "Found");
-        if (sendHead("HTTP/1.1", 302, "Found",
-                     {"Location: " + location, "Content-Type: text/html; charset=utf-8",
-                      "Content-Length: " + std::to_string(body.size()), "Connection: close"}))
-            sendAll(body);
-    }
-
-    // Streams `total` bytes: `first`, then filler.
-    void sendPadded(std::string_view first, std::size_t total) {
-        const std::string_view head = first.substr(0, std::min(first.size(), total));
-        if (!sendAll(head))
-            return;
-        std::size_t left = total - head.size();
-        while (left > 0) {
-            const std::size_t n = std::min(left, fillerBlock().size());
-            if (!sendAll(std::string_view(fillerBlock()).substr(0, n)))
-                return;
-            left -= n;
-        }
-    }
-
-    // Half-closes and waits a little for the client to finish reading, so a close never turns
-    // into a reset that could cut our answer short on the client's side.
-    void lingeringClose() {
-        ::shutdown(fd_, SHUT_WR);
-        const auto until = Clock::now() + std::chrono::milliseconds(kLingerMs);
-        char scratch[4096];
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-            if (left <= 0 || waitReadable(static_cast<int>(left)) != Wait::Ready)
-                return;
-            const ssize_t n = ::recv(fd_, scratch, sizeof scratch, 0);
-            if (n <= 0 && !(n < 0 && errno == EINTR))
-                return;
-        }
-    }
-
-    // The stream fault, once its packets have gone out.
-    void misbehave(const StreamFault& fault) {
-        server_.log((fault.kind == StreamFault::Kind::Drop ? "stream dropped after "
-                                                           : "stream stalled after ") +
-                    std::to_string(fault.afterPackets) + " packets");
-        if (fault.kind == StreamFault::Kind::Stall) {
-            holdUntilClientGoes();
-            return;
-        }
-        // No lingering: the close that follows resets the connection.
-        const linger reset{1, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-    }
-
-    void servePage(int row, const RequestHead& head);
-    void serveStream(const RequestHead& head, std::string_view path);
-
-  private:
-    bool discardInput() {
-        char scratch[4096];
-        for (;;) {
-            const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
-            if (n > 0)
-                return true;
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                return true;
-            return false;
-        }
-    }
-
-    StationServer& server_;
-    int fd_;
-};
-
-void Connection::servePage(int row, const RequestHead& head) {
-    const std::string& page = server_.pages_[static_cast<std::size_t>(row - 1)];
+void StationServer::servePage(Connection& c, int row, const RequestHead& head) {
+    const std::string& page = pages_[static_cast<std::size_t>(row - 1)];
     const std::string gbkHtml = "Content-Type: text/html; charset=gbk";
-    const auto it = server_.config_.faults.find(row);
-    if (it == server_.config_.faults.end()) {
-        sendSimple(200, "OK", "text/html; charset=gbk", page);
-        lingeringClose();
+    const auto it = config_.faults.find(row);
+    if (it == config_.faults.end()) {
+        c.sendSimple(200, "OK", "text/html; charset=gbk", page);
+        c.lingeringClose();
         return;
     }
     switch (it->second) {
     case Fault::NotFound:
-        sendError(404, "Not Found");
+        c.sendError(404, "Not Found");
         break;
     case Fault::Stall:
-        holdUntilClientGoes();
+        c.holdUntilClientGoes();
         return;
     case Fault::Close:
         return;
     case Fault::Oversize:
-        if (sendHead("HTTP/1.1", 200, "OK",
-                     {gbkHtml, "Content-Length: " + std::to_string(kOversizeBytes),
-                      "Connection: close"}))
-            sendPadded(page, kOversizeBytes);
+        if (c.sendHead("HTTP/1.1", 200, "OK",
+                       {gbkHtml, "Content-Length: " + std::to_string(kOversizeBytes),
+                        "Connection: close"}))
+            c.sendPadded(page, kOversizeBytes);
         break;
     case Fault::Huge:
         // No length: the end of the body is the end of the connection.
-        if (sendHead("HTTP/1.1", 200, "OK", {gbkHtml, "Connection: close"}))
-            sendPadded(page, kHugeBytes);
+        if (c.sendHead("HTTP/1.1", 200, "OK", {gbkHtml, "Connection: close"}))
+            c.sendPadded(page, kHugeBytes);
         break;
     case Fault::StallMid:
-        if (sendHead(
+        if (c.sendHead(
                 "HTTP/1.1", 200, "OK",
                 {gbkHtml, "Content-Length: " + std::to_string(page.size()), "Connection: close"}) &&
-            sendAll(std::string_view(page).substr(0, page.size() / 2)))
-            holdUntilClientGoes();
+            c.sendAll(std::string_view(page).substr(0, page.size() / 2)))
+            c.holdUntilClientGoes();
         return;
     case Fault::Drip:
-        if (sendHead(
+        if (c.sendHead(
                 "HTTP/1.1", 200, "OK",
                 {gbkHtml, "Content-Length: " + std::to_string(page.size()), "Connection: close"})) {
-            for (char c : page) {
-                if (!sendAll(std::string_view(&c, 1)) || !pause(1000))
+            for (char ch : page) {
+                if (!c.sendAll(std::string_view(&ch, 1)) || !c.pause(1000))
                     return;
             }
         }
         break;
     case Fault::Truncated:
-        if (sendHead("HTTP/1.1", 200, "OK",
-                     {gbkHtml, "Content-Length: " + std::to_string(page.size() + 4096),
-                      "Connection: close"}))
-            sendAll(page);
+        if (c.sendHead("HTTP/1.1", 200, "OK",
+                       {gbkHtml, "Content-Length: " + std::to_string(page.size() + 4096),
+                        "Connection: close"}))
+            c.sendAll(page);
         return; // closing with bytes still owed is the point
     case Fault::RedirectLoop:
-        sendRedirect(head.target);
+        c.sendRedirect(head.target);
         break;
     case Fault::RedirectFtp:
-        sendRedirect("ftp://127.0.0.1:" + std::to_string(server_.port_) + head.target);
+        c.sendRedirect("ftp://127.0.0.1:" + std::to_string(port_) + head.target);
         break;
     case Fault::Garbage:
-        sendSimple(200, "OK", "text/html; charset=gbk",
-                   garbageBytes(kGarbageBytes, static_cast<unsigned>(row)));
+        c.sendSimple(200, "OK", "text/html; charset=gbk",
+                     garbageBytes(kGarbageBytes, static_cast<unsigned>(row)));
         break;
     case Fault::Nul:
-        sendSimple(200, "OK", "text/html; charset=gbk", pageWithNuls(page));
+        c.sendSimple(200, "OK", "text/html; charset=gbk", pageWithNuls(page));
         break;
     case Fault::MarkersReversed:
-        sendSimple(200, "OK", "text/html; charset=gbk", pageWithMarkersReversed(page));
+        c.sendSimple(200, "OK", "text/html; charset=gbk", pageWithMarkersReversed(page));
         break;
     case Fault::NoStart:
-        sendSimple(200, "OK", "text/html; charset=gbk", pageWithoutStart(page));
+        c.sendSimple(200, "OK", "text/html; charset=gbk", pageWithoutStart(page));
         break;
     case Fault::NoEnd:
-        sendSimple(200, "OK", "text/html; charset=gbk", pageWithoutEnd(page));
+        c.sendSimple(200, "OK", "text/html; charset=gbk", pageWithoutEnd(page));
         break;
     }
-    lingeringClose();
+    c.lingeringClose();
 }
 
-void Connection::serveStream(const RequestHead& head, std::string_view path) {
+// The stream fault, once its packets have gone out.
+void StationServer::misbehave(Connection& c, const StreamFault& fault) {
+    log((fault.kind == StreamFault::Kind::Drop ? "stream dropped after "
+                                               : "stream stalled after ") +
+        std::to_string(fault.afterPackets) + " packets");
+    if (fault.kind == StreamFault::Kind::Stall) {
+        c.holdUntilClientGoes();
+        return;
+    }
+    // No lingering: the close that follows resets the connection.
+    c.resetOnClose();
+}
+
+void StationServer::serveStream(Connection& c, const RequestHead& head, std::string_view path) {
     const std::optional<std::string> title = streamTitleFromPath(path);
     if (!title) {
-        sendError(404, "Not Found");
-        lingeringClose();
+        c.sendError(404, "Not Found");
+        c.lingeringClose();
         return;
     }
     const StreamRequest request = classifyStreamRequest(head);
-    server_.log((request.play ? "play " : "describe ") + escapeForLog(*title));
+    log((request.play ? "play " : "describe ") + escapeForLog(*title));
 
-    const std::shared_ptr<const Clip> clip = server_.clips_.clipForTitle(*title);
+    const std::shared_ptr<const Clip> clip = clips_.clipForTitle(*title);
     if (!clip) {
-        sendError(404, "Not Found");
-        lingeringClose();
+        c.sendError(404, "Not Found");
+        c.lingeringClose();
         return;
     }
     const AsfLayout& layout = clip->layout;
-    const std::string clientId = std::to_string(100000 + server_.clientIds_.fetch_add(1));
-    if (!sendHead("HTTP/1.0", 200, "OK",
-                  {request.play ? "Content-Type: application/x-mms-framed"
-                                : "Content-Type: application/vnd.ms.wms-hdr.asfv1",
-                   "Cache-Control: no-cache", "Pragma: no-cache", "Pragma: client-id=" + clientId,
-                   "Pragma: features=\"seekable,stridx\"", "Connection: close"}))
+    const std::string clientId = std::to_string(100000 + clientIds_.fetch_add(1));
+    if (!c.sendHead("HTTP/1.0", 200, "OK",
+                    {request.play ? "Content-Type: application/x-mms-framed"
+                                  : "Content-Type: application/vnd.ms.wms-hdr.asfv1",
+                     "Cache-Control: no-cache", "Pragma: no-cache", "Pragma: client-id=" + clientId,
+                     "Pragma: features=\"seekable,stridx\"", "Connection: close"}))
         return;
 
     std::uint32_t sequence = 0;
@@ -353,14 +155,14 @@ void Connection::serveStream(const RequestHead& head, std::string_view path) {
             flags |= 0x04;
         if (at + piece.size() >= header.size())
             flags |= 0x08;
-        if (!sendAll(frameChunk(ChunkType::Header, sequence++, flags, piece)))
+        if (!c.sendAll(frameChunk(ChunkType::Header, sequence++, flags, piece)))
             return;
     }
     if (request.play) {
         const std::uint64_t firstPacket = request.streamOffset / layout.packetSize;
         if (firstPacket > 0)
-            server_.log("play from packet " + std::to_string(firstPacket));
-        const double rate = layout.bytesPerSecond() * server_.config_.paceFactor;
+            log("play from packet " + std::to_string(firstPacket));
+        const double rate = layout.bytesPerSecond() * config_.paceFactor;
         // The first seconds go out at once so the player's buffer fills without waiting.
         const double burstBytes = rate * 3.0;
         const auto start = Clock::now();
@@ -374,22 +176,22 @@ void Connection::serveStream(const RequestHead& head, std::string_view path) {
                                                  std::chrono::duration<double>(dueSeconds));
                     const auto wait =
                         std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
-                    if (wait.count() > 0 && !pause(static_cast<int>(wait.count())))
+                    if (wait.count() > 0 && !c.pause(static_cast<int>(wait.count())))
                         return;
                 }
             }
-            const StreamFault& fault = server_.config_.streamFault;
+            const StreamFault& fault = config_.streamFault;
             if (fault.kind != StreamFault::Kind::None && i - firstPacket == fault.afterPackets) {
-                misbehave(fault);
+                misbehave(c, fault);
                 return;
             }
-            if (!sendAll(frameChunk(ChunkType::Data, sequence++, 0, clip->packet(i))))
+            if (!c.sendAll(frameChunk(ChunkType::Data, sequence++, 0, clip->packet(i))))
                 return;
         }
-        if (!sendAll(frameChunk(ChunkType::End, 0, 0, {})))
+        if (!c.sendAll(frameChunk(ChunkType::End, 0, 0, {})))
             return;
     }
-    lingeringClose();
+    c.lingeringClose();
 }
 
 StationServer::StationServer(StationConfig config)
@@ -525,7 +327,7 @@ void StationServer::log(const std::string& line) {
 void StationServer::serve(int fd) {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    Connection conn(*this, fd);
+    Connection conn(fd, stopPipe_[0], stopping_, config_.headTimeoutMs);
     ParseResult parsed;
     if (!conn.readHead(parsed))
         return;
@@ -544,9 +346,9 @@ void StationServer::serve(int fd) {
     const RequestHead& head = parsed.head;
     const std::string_view path = targetPath(head.target);
     if (const int row = rowForPath(path); row != 0) {
-        conn.servePage(row, head);
+        servePage(conn, row, head);
     } else if (path.substr(0, 4) == "/sp/") {
-        conn.serveStream(head, path);
+        serveStream(conn, head, path);
     } else if (path == kBeaconPath) {
         conn.sendSimple(200, "OK", "text/plain", "ok");
         conn.lingeringClose();

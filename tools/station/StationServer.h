@@ -20,6 +20,8 @@
 
 namespace station {
 
+class Connection;
+
 struct StationConfig {
     std::uint16_t port = 0; // 0 picks a free one
     FaultMap faults;
@@ -59,6 +61,10 @@ class StationServer {
     void log(const std::string& line);
     void unregisterFd(int fd);
     void reapWorkers(bool all);
+    void servePage(Connection& c, int row, const RequestHead& head);
+    void serveStream(Connection& c, const RequestHead& head, std::string_view path);
+    // The stream fault, once its packets have gone out.
+    void misbehave(Connection& c, const StreamFault& fault);
 
     StationConfig config_;
     ClipLibrary clips_;
@@ -73,8 +79,6 @@ class StationServer {
     std::mutex connMutex_;
     std::set<int> openFds_;
     std::list<std::unique_ptr<Worker>> workers_;
-
-    friend class Connection;
 };
 
 } // namespace station
