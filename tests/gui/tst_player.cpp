@@ -1,3 +1,4 @@
+#include "CannedServer.h"
 #include "Processes.h"
 #include "playback/MediaPlayer.h"
 #include "playback/StreamUrl.h"
@@ -11,8 +12,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -42,33 +41,6 @@ bool seen(const QSignalSpy& spy, Status status) {
             return true;
     return false;
 }
-
-// A loopback server that answers every request with the same bytes, maybe none, and then keeps
-// the connection open without another word.
-class StallingServer {
-  public:
-    explicit StallingServer(QByteArray reply = {}) : reply_(std::move(reply)) {
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                sockets_.emplace_back(socket);
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    socket->readAll();
-                    if (!socket->property("answered").toBool())
-                        socket->write(reply_);
-                    socket->setProperty("answered", true);
-                });
-            }
-        });
-    }
-    quint16 port() const { return server_.serverPort(); }
-    size_t connections() const { return sockets_.size(); }
-
-  private:
-    QByteArray reply_;
-    QTcpServer server_;
-    std::vector<std::unique_ptr<QTcpSocket>> sockets_;
-};
 
 } // namespace
 
@@ -374,7 +346,7 @@ void TestPlayer::stalledServerEndsInCannotPlay() {
     QFETCH(QString, scheme);
     QFETCH(QByteArray, reply);
     QFETCH(Status, waiting);
-    StallingServer server(reply);
+    CannedServer server(reply);
     MediaPlayer player(kSilent);
     player.setOpenTimeout(1500ms);
     player.setURL(QStringLiteral("%1://127.0.0.1:%2/sp/a.wmv").arg(scheme).arg(server.port()));
@@ -557,7 +529,7 @@ void TestPlayer::destroyedWhileBusy() {
         player.setURL(media("video.wmv")); // gone before libVLC reports anything
     }
     {
-        StallingServer server;
+        CannedServer server;
         MediaPlayer player(kSilent);
         player.setURL(QStringLiteral("http://127.0.0.1:%1/a.wmv").arg(server.port()));
         QTRY_VERIFY_WITH_TIMEOUT(server.connections() > 0, 5000);

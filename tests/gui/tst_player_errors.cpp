@@ -1,5 +1,6 @@
 // Failures as the user reads them: each from its real cause, in the bar, with no dialog, and
 // Enter or the play button trying the same address again.
+#include "CannedServer.h"
 #include "Processes.h"
 #include "playback/MediaPlayer.h"
 
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -21,34 +21,6 @@ using Status = MediaPlayer::Status;
 namespace {
 
 const EngineOptions kSilent{.audioOutput = "adummy"};
-
-// Answers every request with the same bytes and closes, or, with none, stays silent.
-class AnsweringServer {
-  public:
-    explicit AnsweringServer(QByteArray reply) : reply_(std::move(reply)) {
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                sockets_.emplace_back(socket);
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    socket->readAll();
-                    if (reply_.isEmpty() || socket->property("answered").toBool())
-                        return;
-                    socket->setProperty("answered", true);
-                    socket->write(reply_);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    quint16 port() const { return server_.serverPort(); }
-    size_t connections() const { return sockets_.size(); }
-
-  private:
-    QByteArray reply_;
-    QTcpServer server_;
-    std::vector<std::unique_ptr<QTcpSocket>> sockets_;
-};
 
 // A loopback port nothing listens on.
 quint16 refusedPort() {
@@ -125,7 +97,7 @@ void TestPlayerErrors::eachCauseHasItsText() {
     QFETCH(QString, cause);
     QFETCH(PlayerError, error);
     QFETCH(QString, text);
-    std::unique_ptr<AnsweringServer> server;
+    std::unique_ptr<CannedServer> server;
     QString host;
     if (cause == QLatin1String("refused")) {
         host = QStringLiteral("127.0.0.1:%1").arg(refusedPort());
@@ -137,7 +109,7 @@ void TestPlayerErrors::eachCauseHasItsText() {
             reply = "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-wmv\r\n\r\n" + garbage();
         else if (cause == QLatin1String("503"))
             reply = "HTTP/1.0 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n";
-        server = std::make_unique<AnsweringServer>(reply);
+        server = std::make_unique<CannedServer>(reply, CannedServer::AfterReply::Close);
         host = QStringLiteral("127.0.0.1:%1").arg(server->port());
     }
     const QString title =
