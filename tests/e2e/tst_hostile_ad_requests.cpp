@@ -3,7 +3,6 @@
 // permissions. None of it may be granted, a reloading page must settle within its budget, and the
 // viewer must answer its keys and run the countdown meanwhile (see runAdAttack).
 #include "HostileChecks.h"
-#include "PrivateDisplay.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -73,14 +72,6 @@ void TestHostileAdRequests::pageGetsNothingAndViewerGoesOn_data() {
                     .never = QStringLiteral("permissions-[a-z-]+=(granted|read)")};
 }
 
-int main(int argc, char* argv[]) {
-    // Before any window: keys and clicks must reach this test's viewers only.
-    PrivateDisplay display;
-    if (!display.started())
-        return 1;
-    QCoreApplication app(argc, argv);
-    TestHostileAdRequests test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestHostileAdRequests)
 
 #include "tst_hostile_ad_requests.moc"

@@ -3,7 +3,6 @@
 // process must be ended (or fail on its own, the hog) and leave a blank panel, and the viewer must
 // answer its keys and run the countdown meanwhile (see runAdAttack).
 #include "HostileChecks.h"
-#include "PrivateDisplay.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -53,14 +52,6 @@ void TestHostileAdScripts::scriptEndsAndViewerGoesOn_data() {
         .outcome = QStringLiteral("ad renderer-ended CrashedTerminationStatus")};
 }
 
-int main(int argc, char* argv[]) {
-    // Before any window: keys and clicks must reach this test's viewers only.
-    PrivateDisplay display;
-    if (!display.started())
-        return 1;
-    QCoreApplication app(argc, argv);
-    TestHostileAdScripts test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestHostileAdScripts)
 
 #include "tst_hostile_ad_scripts.moc"

@@ -3,7 +3,6 @@
 // write through a link that bytes from the network reach, or cut the address; index.ini, the
 // user's own file, keeps the user's link. The times printed are each outcome's.
 #include "HostileChecks.h"
-#include "PrivateDisplay.h"
 #include "StationPages.h"
 #include "catalogue/FileIo.h"
 #include "catalogue/PageExtraction.h"
@@ -310,14 +309,6 @@ void TestHostileFiles::fifoInAReadOnlyFolderDoesNotHoldTheStart() {
     QCOMPARE(viewer.endWithKey(kErrorTitle, u"Return"_s, kOutcomeMs), 1);
 }
 
-int main(int argc, char* argv[]) {
-    // Before any window: keys and clicks must reach this test's viewers only.
-    PrivateDisplay display;
-    if (!display.started())
-        return 1;
-    QApplication app(argc, argv);
-    TestHostileFiles test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestHostileFiles)
 
 #include "tst_hostile_files.moc"

@@ -5,6 +5,9 @@
 
 PrivateDisplay::PrivateDisplay() {
     server_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // Nobody reads its messages once this process has replaced itself; a full pipe or a closed
+    // one must not stop the server.
+    server_.setStandardErrorFile(QProcess::nullDevice());
     // -displayfd 1: the server picks a free display and writes its number to standard output.
     server_.start(QStringLiteral("Xvfb"),
                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
