@@ -6,6 +6,8 @@
 #include "app/Trace.h"
 #include "catalogue/HttpGet.h"
 #include "playback/MediaPlayer.h"
+#include "settings/LibraryFile.h"
+#include "ui/LibraryController.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -94,6 +96,7 @@ bool Startup::OnMainWindowCreated() {
     for (const char* caption : kTransportItems)
         window_.menuAction(QString::fromUtf8(caption))->setEnabled(false);
     RollDownMenu& menu = window_.rollDownMenu();
+    startLibrary();
     if (menu.model().groupCount() > 0)
         menu.setOpenGroup(0);
     traceReady();
@@ -127,6 +130,23 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
     } catch (const std::system_error&) {
         runStarted_ = false;
     }
+}
+
+// After the catalogue, so that the menu begins with the station's groups and stored entries can
+// be matched with today's programmes.
+void Startup::startLibrary() {
+    library_ = new LibraryController(
+        window_, programDirectory_ + QLatin1Char('/') + library_file::kFileName, this);
+    connect(library_, &LibraryController::saved, this, [this] {
+        const ProgrammeLibrary& stored = library_->library();
+        trace(QStringLiteral("library favourites=%1 recent=%2 positions=%3")
+                  .arg(stored.favourites().size())
+                  .arg(stored.recent().size())
+                  .arg(stored.positions().size()));
+    });
+    connect(library_, &LibraryController::resumedAt, this,
+            [](qint64 ms) { trace(QStringLiteral("resumed-at %1").arg(ms)); });
+    library_->load();
 }
 
 void Startup::reportIncompleteData() {
