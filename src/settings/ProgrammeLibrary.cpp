@@ -55,8 +55,9 @@ ProgrammeLibrary ProgrammeLibrary::fromJson(const QJsonObject& root) {
     for (const QJsonValue& value : root.value(kPositions).toArray()) {
         const std::optional<ProgrammeKey> key = keyFrom(value);
         const QJsonValue ms = value.toObject().value(kMs);
-        // Whole milliseconds within a day's length of video; anything else is no position.
-        if (!key || !ms.isDouble() || ms.toDouble() <= 0 || ms.toDouble() > 86'400'000.0)
+        // Milliseconds within a day's length of video; anything else is no position. Taken as
+        // whole milliseconds first: a fraction below one would be a position at 0.
+        if (!key || !ms.isDouble() || !(ms.toDouble() >= 1 && ms.toDouble() <= 86'400'000.0))
             continue;
         library.keepPosition(*key, qint64(ms.toDouble()));
     }

@@ -138,6 +138,7 @@ void TestLibrary::skipsEntriesThatAreNotWellFormed() {
         "positions":[{"category":"新闻联播","title":"A","ms":"12"},
                      {"category":"新闻联播","title":"B","ms":-5},
                      {"category":"新闻联播","title":"C","ms":1e300},
+                     {"category":"新闻联播","title":"E","ms":0.215},
                      {"category":"新闻联播","title":"D","ms":15000.7}]})")
                                  .object();
     const ProgrammeLibrary library = ProgrammeLibrary::fromJson(root);
