@@ -170,6 +170,13 @@ void Startup::traceWindow() {
     MediaPlayer* player = &window_.player();
     connect(player, &MediaPlayer::statusChanged, this,
             [player] { trace(QStringLiteral("player ") + player->statusText()); });
+    // Once per medium: from then on it can seek.
+    connect(player, &MediaPlayer::timesChanged, this,
+            [known = qint64(0)](qint64, qint64 length) mutable {
+                if (length > 0 && known == 0)
+                    trace(QStringLiteral("player-length %1").arg(length));
+                known = length;
+            });
 }
 
 void Startup::traceReady() const {

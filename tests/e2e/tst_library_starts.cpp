@@ -1,12 +1,15 @@
 // The library across real starts of the viewer: a favourite added from the context menu in one
-// start is in the menu of the next, after the station's five groups, which stay as they were.
+// start is in the menu of the next, after the station's five groups, which stay as they were; a
+// programme left part-way resumes where it was, on the station's long clip.
 #include "Processes.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -33,11 +36,15 @@ const QStringList kStationGroups{u"group 新闻联播 50"_s, u"group 药都时�
 class TestLibraryStarts : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void aFavouriteOutlivesTheStart();
+    void aFavouriteOutlivesTheStartAndPlaysResume();
 };
 
-void TestLibraryStarts::aFavouriteOutlivesTheStart() {
-    StationProcess station;
+void TestLibraryStarts::aFavouriteOutlivesTheStartAndPlaysResume() {
+    // Every title streams the 40 s clip.
+    QTemporaryDir media;
+    QVERIFY(QFile::link(QStringLiteral(VELMORA_TEST_MEDIA_DIR "/demo-long.wmv"),
+                        media.filePath(u"demo-long.wmv"_s)));
+    StationProcess station({u"--media"_s, media.path()});
     QVERIFY(station.started());
     ViewerProcess viewer;
     const QString library = viewer.programDirectory() + u"/library.json"_s;
@@ -77,7 +84,46 @@ void TestLibraryStarts::aFavouriteOutlivesTheStart() {
     const QStringList groups = groupLines(viewer.events());
     QCOMPARE(groups.mid(0, 5), kStationGroups);
     QCOMPARE(groups.value(5), u"group 我的收藏 1"_s);
-    QCOMPARE(viewer.endWithKey(kWindow, u"ctrl+q"_s, 15000), 0);
+
+    // Played and taken 20 s in with the player's keys, then chosen again: it is left there.
+    QVERIFY(viewer.clickAndWaitFor(650, 62, u"selected "_s, 30000));
+    QVERIFY(viewer.waitForEvent(u"player-length "_s, 20000));
+    QVERIFY(viewer.pressKeyIn(titled, u"Right"_s));
+    QVERIFY(viewer.pressKeyIn(titled, u"Right"_s));
+    // The X server delivers the keys before the click, so the seeks come first.
+    QVERIFY(viewer.clickInMainWindow(650, 62));
+    const std::optional<QString> kept =
+        viewer.waitForEvent(u"library favourites=1 recent=1 positions=1"_s, 15000);
+    QVERIFY2(kept, qPrintable(viewer.events().join(u'\n')));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const qint64 keptMs = QJsonDocument::fromJson(file.readAll())
+                              .object()
+                              .value(u"positions"_s)
+                              .toArray()
+                              .at(0)
+                              .toObject()
+                              .value(u"ms"_s)
+                              .toInteger();
+    file.close();
+    QVERIFY2(keptMs > 18'000 && keptMs < 25'000, qPrintable(QString::number(keptMs)));
+
+    // After the countdown it plays from there, saying so.
+    const std::optional<QString> resumed = viewer.waitForEvent(u"resumed-at "_s, 20000);
+    QVERIFY2(resumed, qPrintable(viewer.events().join(u'\n')));
+    const qint64 at = resumed->mid(11).toLongLong();
+    QVERIFY2(qAbs(at - keptMs) < 1000, qPrintable(u"%1 vs %2"_s.arg(at).arg(keptMs)));
+    qInfo("kept at %lld ms, resumed at %lld ms", keptMs, at);
+    QVERIFY(viewer.events().contains(u"player 从 00:%1 继续播放"_s.arg(keptMs / 1000)));
+    // Home starts it over, and the position is gone.
+    const qsizetype before = viewer.events().size();
+    QVERIFY(viewer.pressKeyIn(titled, u"Home"_s));
+    const QString forgotten = u"library favourites=1 recent=1 positions=0"_s;
+    const QDeadlineTimer deadline(10000);
+    while (!viewer.events().mid(before).contains(forgotten) && !deadline.hasExpired())
+        QTest::qWait(50);
+    QVERIFY2(viewer.events().mid(before).contains(forgotten),
+             qPrintable(viewer.events().join(u'\n')));
+    QCOMPARE(viewer.endWithKey(titled, u"ctrl+q"_s, 15000), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLibraryStarts)
