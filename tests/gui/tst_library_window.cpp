@@ -6,12 +6,15 @@
 #include "ui/LibraryController.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuFind.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QJsonDocument>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -41,6 +44,7 @@ class TestLibraryWindow : public QObject {
     void aResumedProgrammeStartsWhereItWasLeft();
     void homeAndStartOverPlayFromTheBeginning();
     void aFavouriteGoneFromTheCatalogueIsGreyedAndRemovable();
+    void theWholeCatalogueIsSearchedBesideBothGroups();
 
   private:
     // The context menu of the menu's row, opened by the Menu key as a user would, and its action.
@@ -220,6 +224,35 @@ void TestLibraryWindow::aFavouriteGoneFromTheCatalogueIsGreyedAndRemovable() {
               uR"("recent":[],"skin":"blue","version":1})"_s)
                  .arg(firstTitle())
                  .toUtf8());
+}
+
+void TestLibraryWindow::theWholeCatalogueIsSearchedBesideBothGroups() {
+    // One favourite is left by the test before; a play puts the first item in the recent list.
+    playFirstItem();
+    RollDownMenuModel& model = menu_->model();
+    QCOMPARE(model.groupCount(), 7);
+    QCOMPARE(model.groupDisplayTitle(5), u"我的收藏"_s);
+    QCOMPARE(model.groupDisplayTitle(6), u"最近观看"_s);
+    menu_->setOpenGroup(5);
+    saveShot(*window_, u"issue11-groups-window"_s);
+
+    // Ctrl+F from the player; full-width digits find the station's half-width titles.
+    player_->setFocus();
+    QTest::keyClick(player_, Qt::Key_F, Qt::ControlModifier);
+    RollDownMenuFind& find = window_->find();
+    QVERIFY(find.isOpen());
+    QVERIFY(find.field().hasFocus());
+    find.field().setText(u"０１１２"_s);
+    QStringList shown;
+    for (int item : find.shownItems())
+        shown << model.itemDisplayTitle(item);
+    QVERIFY2(shown.contains(u"新闻联播0112期"_s), qPrintable(shown.join(u'|')));
+    for (const QString& title : shown)
+        QVERIFY2(title.contains(u"0112"_s), qPrintable(title));
+    saveShot(*window_, u"issue11-search-window"_s);
+    QTest::keyClick(&find.field(), Qt::Key_Escape);
+    QVERIFY(!find.isOpen());
+    QCOMPARE(menu_->openGroup(), 5);
 }
 
 int main(int argc, char* argv[]) {
