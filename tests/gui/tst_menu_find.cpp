@@ -1,5 +1,6 @@
 // Finding programmes in the roll-down menu and the library's groups after the station's.
 #include "HostedWindow.h"
+#include "PrivateDisplay.h"
 #include "catalogue/Gbk.h"
 #include "ui/RollDownMenu.h"
 #include "ui/RollDownMenuFind.h"
@@ -229,7 +230,12 @@ void TestMenuFind::libraryGroupsFollowTheStationsAndMissingOnesCannotBeChosen() 
     QCOMPARE(model.groupDisplayTitle(3), u"谯城报道"_s);
 }
 
+// On an X server of its own: the test activates windows, which on the shared display would take
+// the focus from another test's.
 int main(int argc, char* argv[]) {
+    PrivateDisplay display;
+    if (!display.started())
+        return 1;
     TestMenuFind test;
     return runHostedTest(test, argc, argv);
 }
