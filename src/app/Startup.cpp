@@ -6,6 +6,8 @@
 #include "app/Trace.h"
 #include "catalogue/HttpGet.h"
 #include "playback/MediaPlayer.h"
+#include "settings/LibraryFile.h"
+#include "ui/LibraryController.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -94,6 +96,7 @@ bool Startup::OnMainWindowCreated() {
     for (const char* caption : kTransportItems)
         window_.menuAction(QString::fromUtf8(caption))->setEnabled(false);
     RollDownMenu& menu = window_.rollDownMenu();
+    startLibrary();
     if (menu.model().groupCount() > 0)
         menu.setOpenGroup(0);
     traceReady();
@@ -129,6 +132,23 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
     }
 }
 
+// After the catalogue, so that the menu begins with the station's groups and stored entries can
+// be matched with today's programmes.
+void Startup::startLibrary() {
+    library_ = new LibraryController(
+        window_, programDirectory_ + QLatin1Char('/') + library_file::kFileName, this);
+    connect(library_, &LibraryController::saved, this, [this] {
+        const ProgrammeLibrary& stored = library_->library();
+        trace(QStringLiteral("library favourites=%1 recent=%2 positions=%3")
+                  .arg(stored.favourites().size())
+                  .arg(stored.recent().size())
+                  .arg(stored.positions().size()));
+    });
+    connect(library_, &LibraryController::resumedAt, this,
+            [](qint64 ms) { trace(QStringLiteral("resumed-at %1").arg(ms)); });
+    library_->load();
+}
+
 void Startup::reportIncompleteData() {
     trace(QStringLiteral("incomplete-data"));
     QMessageBox* box = plainMessage(kErrorTitle, kIncompleteData);
@@ -150,6 +170,13 @@ void Startup::traceWindow() {
     MediaPlayer* player = &window_.player();
     connect(player, &MediaPlayer::statusChanged, this,
             [player] { trace(QStringLiteral("player ") + player->statusText()); });
+    // Once per medium: from then on it can seek.
+    connect(player, &MediaPlayer::timesChanged, this,
+            [known = qint64(0)](qint64, qint64 length) mutable {
+                if (length > 0 && known == 0)
+                    trace(QStringLiteral("player-length %1").arg(length));
+                known = length;
+            });
 }
 
 void Startup::traceReady() const {

@@ -10,6 +10,7 @@
 #include <thread>
 
 class CatalogueBridge;
+class LibraryController;
 class LoadingWindow;
 class MainWindow;
 
@@ -38,12 +39,15 @@ class Startup : public QObject {
     // The directory that holds the program's files, no trailing separator; set when the loading
     // window is created.
     const QString& programDirectory() const { return programDirectory_; }
+    // The user's favourites, recent programmes and positions; made once the catalogue is in.
+    LibraryController* library() const { return library_; }
 
   private:
     void OnLoadingWindowCreated(LoadingWindow& loading);
     void reportIncompleteData();
     void traceWindow();
     void traceReady() const;
+    void startLibrary();
 
     MainWindow& window_;
     const Config config_;
@@ -51,6 +55,7 @@ class Startup : public QObject {
     QString programDirectory_;
     bool runStarted_ = false;
     CatalogueBridge* bridge_ = nullptr;
+    LibraryController* library_ = nullptr;
     std::unique_ptr<RunClock> clock_;
     std::unique_ptr<CatalogueRunContext> run_;
     std::thread runThread_;

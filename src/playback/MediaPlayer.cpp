@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -17,7 +18,7 @@ constexpr int VolumeStep = 5;
 } // namespace
 
 MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
-    : QWidget(parent), engine_(new VlcEngine(options, this)) {
+    : QWidget(parent), engine_(new VlcEngine(options, this)), noticeTimer_(new QTimer(this)) {
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("媒体播放器"));
 
@@ -45,6 +46,15 @@ MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
     });
     connect(engine_, &VlcEngine::bufferPercentChanged, this, &MediaPlayer::showStatus);
     connect(engine_, &VlcEngine::timesChanged, bar_, &TransportBar::showTimes);
+    connect(engine_, &VlcEngine::timesChanged, this,
+            [this](qint64 time, qint64 length, bool) { Q_EMIT timesChanged(time, length); });
+    noticeTimer_->setSingleShot(true);
+    connect(noticeTimer_, &QTimer::timeout, this, [this] {
+        notice_.clear();
+        showStatus();
+        fullScreenControls_->showStatus(statusText());
+        Q_EMIT statusChanged(status());
+    });
     connect(engine_, &VlcEngine::volumeChanged, bar_, &TransportBar::showVolume);
     connect(engine_, &VlcEngine::mutedChanged, bar_, &TransportBar::showMuted);
     connect(engine_, &VlcEngine::frameArrived, video_, qOverload<>(&QWidget::update));
@@ -72,7 +82,13 @@ MediaPlayer::~MediaPlayer() {
 }
 
 void MediaPlayer::setURL(const QString& location) {
+    setURL(location, 0);
+}
+
+void MediaPlayer::setURL(const QString& location, qint64 startMs) {
     refusal_.clear();
+    notice_.clear();
+    noticeTimer_->stop();
     if (location.size() > kMaxUrlLength) {
         // What played before stops, as for any new address; the reason stays in the bar.
         refusal_ = QStringLiteral("地址过长（%1 个字符，最多 %2 个），未播放")
@@ -83,7 +99,19 @@ void MediaPlayer::setURL(const QString& location) {
         Q_EMIT statusChanged(status());
         return;
     }
-    engine_->open(location);
+    engine_->open(location, startMs);
+}
+
+void MediaPlayer::showNotice(const QString& text, int ms) {
+    notice_ = text;
+    noticeTimer_->start(ms);
+    showStatus();
+    fullScreenControls_->showStatus(statusText());
+    Q_EMIT statusChanged(status());
+}
+
+void MediaPlayer::seekTo(qint64 ms) {
+    engine_->seekTo(ms);
 }
 
 void MediaPlayer::prepare() {
@@ -103,6 +131,9 @@ PlayerError MediaPlayer::error() const {
 }
 
 QString MediaPlayer::statusText() const {
+    // A notice gives way to a failure, which the user must see at once.
+    if (!notice_.isEmpty() && engine_->status() != Status::CannotPlay)
+        return notice_;
     if (!refusal_.isEmpty() && engine_->status() == Status::Idle)
         return refusal_;
     return ::statusText({engine_->status(), engine_->error(), engine_->httpStatus(),

@@ -8,6 +8,7 @@
 #include <chrono>
 
 class FullScreenControls;
+class QTimer;
 class QVBoxLayout;
 class TransportBar;
 class VideoView;
@@ -27,6 +28,11 @@ class MediaPlayer : public QWidget {
     static constexpr qsizetype kMaxUrlLength = 32767;
 
     void setURL(const QString& location);
+    // As setURL, starting `startMs` into the medium.
+    void setURL(const QString& location, qint64 startMs);
+    // Shows `text` in place of the status for `ms`, or until another address is written.
+    void showNotice(const QString& text, int ms);
+    void seekTo(qint64 ms);
     QString URL() const;
     // An address is about to be written: loads the engine meanwhile so that playing starts at once.
     void prepare();
@@ -56,6 +62,8 @@ class MediaPlayer : public QWidget {
   Q_SIGNALS:
     void statusChanged(PlayerStatus);
     void framePainted();
+    // The position and length as the bar shows them (ms; length 0 while unknown).
+    void timesChanged(qint64 time, qint64 length);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -72,5 +80,7 @@ class MediaPlayer : public QWidget {
     VideoView* video_;
     TransportBar* bar_;
     QString refusal_; // why the last address was not played; empty when it was
+    QString notice_;  // shown instead of the status while noticeTimer_ runs
+    QTimer* noticeTimer_;
     FullScreenControls* fullScreenControls_;
 };

@@ -106,7 +106,12 @@ VlcEngine::~VlcEngine() {
 }
 
 void VlcEngine::open(const QString& location) {
+    open(location, 0);
+}
+
+void VlcEngine::open(const QString& location, qint64 startMs) {
     halt();
+    startMs_ = std::max<qint64>(startMs, 0);
     reconnect_.end();
     error_ = PlayerError::None;
     httpStatus_ = 0;
@@ -142,8 +147,18 @@ void VlcEngine::openNow() {
     start();
 }
 
-bool VlcEngine::load(const QString& mrl) {
-    media_.reset(createVlcMedia(instance_.get(), mrl));
+libvlc_media_t* VlcEngine::makeMedia(const QString& mrl, bool fromStartTime) const {
+    libvlc_media_t* media = createVlcMedia(instance_.get(), mrl);
+    if (media && fromStartTime && startMs_ > 0) {
+        const QByteArray option =
+            ":start-time=" + QByteArray::number(double(startMs_) / 1000.0, 'f', 3);
+        libvlc_media_add_option(media, option.constData());
+    }
+    return media;
+}
+
+bool VlcEngine::load(const QString& mrl, bool fromStartTime) {
+    media_.reset(makeMedia(mrl, fromStartTime));
     if (!media_)
         return false;
     libvlc_media_player_set_media(player_.get(), media_.get());
@@ -197,8 +212,8 @@ bool VlcEngine::retryAsMmsh() {
         return false;
     triedMmsh_ = true;
     const QString mmsh = QStringLiteral("mmsh") + location_.mid(4);
-    std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media(
-        createVlcMedia(instance_.get(), mmsh), libvlc_media_release);
+    std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media(makeMedia(mmsh, true),
+                                                                     libvlc_media_release);
     if (!media)
         return false;
     halt();

@@ -44,6 +44,8 @@ class VlcEngine : public QObject {
     // Replaces whatever played before. The empty text stops and clears. Until libVLC's player
     // exists the location waits for it; whatever was written last is what then opens.
     void open(const QString& location);
+    // As open(), starting `startMs` into the medium (0: at its start).
+    void open(const QString& location, qint64 startMs);
     // Starts making libVLC's player, off the UI thread, ahead of an open() that is known to come;
     // opens nothing. The first open() starts it too.
     void prepare();
@@ -109,8 +111,9 @@ class VlcEngine : public QObject {
     void onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
                          std::shared_ptr<libvlc_media_player_t> player);
     void openNow();
-    // Hands libVLC a medium for `mrl`.
-    bool load(const QString& mrl);
+    // Hands libVLC a medium for `mrl`, from the start time of the open unless told otherwise.
+    bool load(const QString& mrl, bool fromStartTime = true);
+    libvlc_media_t* makeMedia(const QString& mrl, bool fromStartTime) const;
     void start();
     // Stops libVLC and drops every event, frame and wait of what played so far.
     void halt();
@@ -154,7 +157,8 @@ class VlcEngine : public QObject {
     std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media_;
 
     QString location_;
-    QString openedAs_; // what libVLC was given: the location, or its MMS-over-HTTP form
+    qint64 startMs_ = 0; // where the open asked to start
+    QString openedAs_;   // what libVLC was given: the location, or its MMS-over-HTTP form
     Status status_ = Status::Idle;
     PlayerError error_ = PlayerError::None;
     int httpStatus_ = 0;

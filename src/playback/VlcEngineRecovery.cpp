@@ -99,7 +99,8 @@ void VlcEngine::reconnectNow() {
     attempting_ = true;
     resumePending_ = reconnect_.resumeAt() > 0;
     attemptFrom_ = -1;
-    if (!load(openedAs_)) {
+    // The attempt goes where the stream broke off, not back to where the open began.
+    if (!load(openedAs_, false)) {
         scheduleReconnect();
         return;
     }

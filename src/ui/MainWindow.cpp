@@ -6,13 +6,16 @@
 #include "ui/AdView.h"
 #include "ui/Fonts.h"
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuFind.h"
 #include "ui/WindowDefinition.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -88,6 +91,9 @@ void MainWindow::buildUnits() {
     adTimer_->setObjectName(QStringLiteral("时钟1"));
     connect(adTimer_, &QTimer::timeout, this, &MainWindow::OnAdTimerTick);
     connect(menu_, &RollDownMenu::itemChosen, this, &MainWindow::OnCatalogueItemSelected);
+    find_ = new RollDownMenuFind(*menu_);
+    auto* findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, find_, [this] { find_->open(); });
     connect(player_, &MediaPlayer::framePainted, this, [this] {
         if (std::exchange(awaitingFirstFrame_, false))
             Q_EMIT firstFramePainted();
@@ -145,11 +151,14 @@ void MainWindow::PlaySelectedItem() {
     adText_->setVisible(false);
     adCountdown_->setVisible(false);
     // The selection is read afresh; the address names the item as the menu shows it.
-    const RollDownMenuModel::Item* item = menu_->model().item(menu_->SelectedItem());
+    const int chosen = menu_->SelectedItem();
+    const RollDownMenuModel::Item* item = menu_->model().item(chosen);
     const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
+    const qint64 from = startPosition_ ? std::max<qint64>(startPosition_(chosen), 0) : 0;
     Q_EMIT programmePlayed(url);
     awaitingFirstFrame_ = true;
-    playInPlayer(url);
+    playInPlayer(url, from);
+    Q_EMIT programmeStarted(chosen, from);
 }
 
 void MainWindow::OnAdPressed() {

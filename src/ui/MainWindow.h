@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 
 class MediaPlayer;
 class QAction;
@@ -13,6 +14,7 @@ class QLabel;
 class QTimer;
 class QWebEngineView;
 class RollDownMenu;
+class RollDownMenuFind;
 
 // What the main window takes from the start-up; fixed for its life.
 struct MainWindowConfig {
@@ -44,6 +46,11 @@ class MainWindow : public QMainWindow {
 
     QAction* menuAction(const QString& caption) const;
     RollDownMenu& rollDownMenu() const { return *menu_; }
+    RollDownMenuFind& find() const { return *find_; }
+    // Where the chosen item starts playing after the countdown, in ms; 0 without it.
+    void setStartPosition(std::function<qint64(int item)> startPosition) {
+        startPosition_ = std::move(startPosition);
+    }
     MediaPlayer& player() const { return *player_; }
     const AdCountdown& countdown() const { return countdown_; }
 
@@ -51,6 +58,10 @@ class MainWindow : public QMainWindow {
     // The events the window reports, in the order they happen.
     void programmeSelected(const QString& title);
     void programmePlayed(const QString& url);
+    // Once the chosen item has been handed to the player, `fromMs` into it.
+    void programmeStarted(int item, qint64 fromMs);
+    // Home where nothing else took it: play what plays from its start.
+    void startOverRequested();
     void firstFramePainted(); // of what PlaySelectedItem handed over
     void adPressed();
     void adWheelTurned();
@@ -88,13 +99,15 @@ class MainWindow : public QMainWindow {
     // the player's keys from anywhere in the window, the keyboard for what starts playing.
     void letWindowGrow();
     void placeUnits();
-    void playInPlayer(const QString& location);
+    void playInPlayer(const QString& location, qint64 fromMs = 0);
 
     const MainWindowConfig config_;
     QString programDirectory_;
     QString featuresText_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
+    RollDownMenuFind* find_ = nullptr;
+    std::function<qint64(int)> startPosition_;
     QWidget* adPanel_ = nullptr;
     QWebEngineView* adView_ = nullptr;
     QLabel* adText_ = nullptr;

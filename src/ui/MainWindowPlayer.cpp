@@ -55,13 +55,18 @@ void MainWindow::placeUnits() {
 // A key reaches the window only when the widget with the focus had no use for it: the roll-down
 // menu keeps Up, Down, Space and Enter, and everything else the player knows is the player's.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (!player_->handleKey(event))
-        QMainWindow::keyPressEvent(event);
+    if (player_->handleKey(event))
+        return;
+    if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
+        Q_EMIT startOverRequested();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 // Once a programme, file or address is handed over, Space and the arrows work it at once; Tab
 // still leads to the menu.
-void MainWindow::playInPlayer(const QString& location) {
-    player_->setURL(location);
+void MainWindow::playInPlayer(const QString& location, qint64 fromMs) {
+    player_->setURL(location, fromMs);
     player_->setFocus(Qt::OtherFocusReason);
 }

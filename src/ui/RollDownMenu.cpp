@@ -36,6 +36,7 @@ RollDownMenu::RollDownMenu(QWidget* parent) : QWidget(parent), layout_(model_) {
     });
     connect(&model_, &RollDownMenuModel::groupAdded, this, &RollDownMenu::onGroupAdded);
     connect(&model_, &RollDownMenuModel::itemAdded, this, &RollDownMenu::onItemAdded);
+    connect(&model_, &RollDownMenuModel::libraryChanged, this, &RollDownMenu::onLibraryChanged);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
@@ -92,8 +93,8 @@ bool RollDownMenu::isSelected(MenuRow row) const {
 }
 
 const RollDownMenuLayout& RollDownMenu::layout() const {
-    layout_.update(rect(), itemHeight_ + 4, itemHeight_, openGroup_, scrollBar_->value(),
-                   scrollBarExtent_);
+    layout_.update(rect().adjusted(0, 0, 0, -bottomReserve_), itemHeight_ + 4, itemHeight_,
+                   openGroup_, scrollBar_->value(), scrollBarExtent_);
     return layout_;
 }
 
@@ -125,7 +126,10 @@ void RollDownMenu::activate(MenuRow row) {
     }
     // Assistive technology may choose an item of a folded group; show it as a click would.
     setOpenGroup(row.group);
-    choose(row);
+    if (model_.isChoosable(model_.itemIndex(row.group, row.position)))
+        choose(row);
+    else
+        setCurrent(row);
 }
 
 void RollDownMenu::choose(MenuRow row) {
@@ -257,6 +261,7 @@ void RollDownMenu::paintHeader(QPainter& painter, int group, const QRect& rect) 
 
 void RollDownMenu::paintItem(QPainter& painter, MenuRow row, const QRect& rect) const {
     const bool selected = isSelected(row);
+    const bool choosable = model_.isChoosable(model_.itemIndex(row.group, row.position));
     if (selected) {
         QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
         gradient.setColorAt(0, colours_.selectedTop);
@@ -277,7 +282,9 @@ void RollDownMenu::paintItem(QPainter& painter, MenuRow row, const QRect& rect) 
     painter.restore();
 
     const QRect textRect = rect.adjusted(kTextIndentItem, 0, -2, 0);
-    painter.setPen(selected ? colours_.selectedText : colours_.itemText);
+    painter.setPen(selected    ? colours_.selectedText
+                   : choosable ? colours_.itemText
+                               : palette().color(QPalette::Disabled, QPalette::Text));
     const QString title = model_.itemDisplayTitle(model_.itemIndex(row.group, row.position));
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                      fontMetrics().elidedText(title, Qt::ElideRight, textRect.width()));
@@ -372,7 +379,8 @@ void RollDownMenu::keyPressEvent(QKeyEvent* event) {
             activate(current_);
         break;
     default:
-        QWidget::keyPressEvent(event);
+        if (!requestFind(event))
+            QWidget::keyPressEvent(event);
         return;
     }
     event->accept();

@@ -45,10 +45,19 @@ class RollDownMenu : public QWidget {
 
     QSize sizeHint() const override;
 
+    // Leaves this many pixels at the bottom to a widget placed there (the find field).
+    void setBottomReserve(int pixels);
+    int bottomReserve() const { return bottomReserve_; }
+
   Q_SIGNALS:
     // Once per choice, with the group and the item's position within it (both 0-based); the
     // choice itself is SelectedItem().
     void itemChosen(int first, int second);
+    // A printable key that the menu has no use for: the start of a title to look for.
+    void findRequested(const QString& text);
+    // Right click or the Menu key on a row (for the key: the keyboard's row); `globalPos` is
+    // where a context menu goes.
+    void contextMenuRequested(MenuRow row, const QPoint& globalPos);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,10 +72,14 @@ class RollDownMenu : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void onGroupAdded(int group);
     void onItemAdded(int group, int position);
+    // RollDownMenuLibrary.cpp: the library's groups were replaced.
+    void onLibraryChanged();
+    bool requestFind(const QKeyEvent* event);
     void relayout();
     void choose(MenuRow row);
     void setCurrent(MenuRow row);
@@ -85,6 +98,7 @@ class RollDownMenu : public QWidget {
     int itemHeight_ = 20;
     int scrollBarExtent_ = 0;
     int openGroup_ = -1;
+    int bottomReserve_ = 0;
     MenuRow current_;
     MenuRow hover_;
     MenuRow pressed_;

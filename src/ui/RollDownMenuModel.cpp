@@ -3,17 +3,24 @@
 RollDownMenuModel::RollDownMenuModel(QObject* parent) : QObject(parent) {}
 
 void RollDownMenuModel::AddGroup(const GbkBytes& title, int first, int second) {
+    // The station's groups come first whatever arrives when.
+    if (groupCount() > stationGroups_)
+        setLibraryGroups({});
+    ++stationGroups_;
     groups_.push_back(Group{title, gbkToDisplay(title), first, second, {}});
     Q_EMIT groupAdded(groupCount() - 1);
 }
 
 void RollDownMenuModel::AddItem(const GbkBytes& title, int groupIndex, GbkCut cut) {
-    if (groupIndex < 0 || groupIndex >= groupCount())
+    if (groupIndex < 0 || groupIndex >= stationGroups_)
         return;
+    if (itemCount() > stationItems_)
+        setLibraryGroups({});
     Group& group = groups_[size_t(groupIndex)];
     const int position = int(group.items.size());
     group.items.push_back(int(items_.size()));
-    items_.push_back(Item{title, decodeGbk(title, cut), groupIndex, position});
+    items_.push_back(Item{title, decodeGbk(title, cut), groupIndex, position, stationItems_});
+    ++stationItems_;
     Q_EMIT itemAdded(groupIndex, position);
 }
 
@@ -48,8 +55,35 @@ QString RollDownMenuModel::itemDisplayTitle(int index) const {
 }
 
 void RollDownMenuModel::select(int index) {
-    if (item(index))
+    if (isChoosable(index))
         selected_ = index;
+}
+
+int RollDownMenuModel::sourceItem(int index) const {
+    const Item* found = item(index);
+    return found ? found->source : -1;
+}
+
+void RollDownMenuModel::setLibraryGroups(const std::vector<LibraryGroup>& groups) {
+    if (selected_ >= stationItems_)
+        selected_ = sourceItem(selected_);
+    groups_.resize(size_t(stationGroups_));
+    items_.resize(size_t(stationItems_));
+    for (const LibraryGroup& library : groups) {
+        Group group{GbkBytes(), library.title, 0, 0, {}};
+        const int groupIndex = groupCount();
+        for (const LibraryGroup::Entry& entry : library.entries) {
+            const Item* source = item(entry.source);
+            Item added = source ? *source : Item{GbkBytes(), GbkDecoded{entry.title}, 0, 0, -1};
+            added.source = source && source->source >= 0 ? source->source : -1;
+            added.group = groupIndex;
+            added.position = int(group.items.size());
+            group.items.push_back(int(items_.size()));
+            items_.push_back(added);
+        }
+        groups_.push_back(std::move(group));
+    }
+    Q_EMIT libraryChanged();
 }
 
 GbkBytes RollDownMenuModel::groupTitle(int group) const {

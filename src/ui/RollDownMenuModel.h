@@ -10,8 +10,10 @@
 // Titles arrive as GBK bytes and are decoded here, once: the menu, its accessible names, the
 // window title and the stream address all take that one decoding.
 //
-// Item indexes count across the whole menu in the order of the AddItem calls. Groups and items
-// are only ever appended, so an index stays valid and names the same item for the model's life.
+// Item indexes count across the whole menu in the order of the AddItem calls. The station's groups
+// and items are only ever appended, so such an index stays valid and names the same item for the
+// model's life. After them come the library's groups (favourites, recently watched), which are
+// replaced as a whole whenever they change; their items stand for station items.
 class RollDownMenuModel : public QObject {
     Q_OBJECT
   public:
@@ -20,6 +22,9 @@ class RollDownMenuModel : public QObject {
         GbkDecoded decoded; // decoded.text is what shows
         int group = 0;
         int position = 0; // within its group
+        // The station item this one stands for: its own index for a station item, -1 for a
+        // library entry that today's catalogue does not have, which cannot be chosen.
+        int source = -1;
     };
     struct Group {
         GbkBytes title;
@@ -27,6 +32,15 @@ class RollDownMenuModel : public QObject {
         int first = 0; // the two integers of AddGroup; they mean nothing to the menu
         int second = 0;
         std::vector<int> items; // indexes of its items
+    };
+
+    struct LibraryGroup {
+        QString title;
+        struct Entry {
+            QString title; // shown when `source` is -1
+            int source = -1;
+        };
+        std::vector<Entry> entries;
     };
 
     explicit RollDownMenuModel(QObject* parent = nullptr);
@@ -53,15 +67,28 @@ class RollDownMenuModel : public QObject {
     GbkBytes groupTitle(int group) const;
     QString groupDisplayTitle(int group) const;
 
-    // Makes an item the chosen one; a bad index is ignored.
+    // Makes an item the chosen one; a bad index or one that cannot be chosen is ignored.
     void select(int index);
+
+    // Replaces the library's groups after the station's. A chosen library item gives way to the
+    // station item it stands for, so the choice survives.
+    void setLibraryGroups(const std::vector<LibraryGroup>& groups);
+    int stationGroupCount() const { return stationGroups_; }
+    int stationItemCount() const { return stationItems_; }
+    bool isLibraryGroup(int group) const { return group >= stationGroups_ && group < groupCount(); }
+    // -1 for a bad index.
+    int sourceItem(int index) const;
+    bool isChoosable(int index) const { return sourceItem(index) >= 0; }
 
   Q_SIGNALS:
     void groupAdded(int group);
     void itemAdded(int group, int position);
+    void libraryChanged();
 
   private:
     std::vector<Group> groups_;
     std::vector<Item> items_;
     int selected_ = -1;
+    int stationGroups_ = 0;
+    int stationItems_ = 0;
 };

@@ -1,5 +1,5 @@
-// SIGKILL in the middle of a write must leave every data file with either its old or its new
-// whole content.
+// SIGKILL in the middle of a write must leave every data file (the library file too) with either
+// its old or its new whole content.
 //
 // The viewer's own writes are short, so most kills of the real viewer land between them; this
 // executable therefore also runs itself as a writer that replaces big files in a loop through the
@@ -10,10 +10,13 @@
 #include "catalogue/FileIo.h"
 #include "catalogue/PageExtraction.h"
 #include "settings/IniFile.h"
+#include "settings/LibraryFile.h"
+#include "settings/ProgrammeLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 #include <csignal>
@@ -57,6 +60,26 @@ std::string handWrittenIni() {
     return ini;
 }
 
+// A library file of one generation, near its 1 MiB limit: every entry names the generation.
+QJsonObject libraryGeneration(long gen) {
+    ProgrammeLibrary library;
+    const QString pad(2000, QLatin1Char('x'));
+    for (int i = 0; i < ProgrammeLibrary::kMaxFavourites; ++i)
+        library.addFavourite({QStringLiteral("新闻联播"),
+                              QStringLiteral("generation %1 item %2 ").arg(gen).arg(i) + pad});
+    return library.toJson();
+}
+
+// The generation the library file holds, or -1 if it does not read as one whole generation.
+long libraryGenerationOf(const QString& path) {
+    const library_file::Read read = library_file::read(path);
+    if (read.outcome != library_file::Read::Outcome::Read)
+        return -1;
+    const QString first = ProgrammeLibrary::fromJson(read.root).favourites().front().title;
+    const long gen = first.section(QLatin1Char(' '), 1, 1).toLong();
+    return read.root == libraryGeneration(gen) ? gen : -1;
+}
+
 void report(const std::string& line) {
     const std::string out = line + "\n";
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, out.data(), out.size());
@@ -69,6 +92,7 @@ int writeLoop(const QString& dir) {
         writeDataFile(dir, QStringLiteral("/spsj.txt"), generation("spsj", gen, kCatalogueBytes));
         writeDataFile(dir, QStringLiteral("/xzwj/xwlb.txt"), generation("xwlb", gen, kListBytes));
         writeIniValue(dir + QStringLiteral("/index.ini"), kSection, kKey, std::to_string(gen));
+        library_file::write(dir + QStringLiteral("/library.json"), libraryGeneration(gen));
         report("end " + std::to_string(gen));
     }
 }
@@ -91,6 +115,9 @@ void TestKill::killedWriterLeavesWholeFiles() {
     QVERIFY(writeFileAtomically(spsj, generation("spsj", 0, kCatalogueBytes)));
     QVERIFY(writeFileAtomically(list, generation("xwlb", 0, kListBytes)));
     QVERIFY(writeFileAtomically(ini, handWrittenIni()));
+    const QString library = dir.filePath(QStringLiteral("library.json"));
+    QVERIFY(library_file::write(library, libraryGeneration(0)));
+    QVERIFY(QFile(library).size() > 300'000 && QFile(library).size() < library_file::kMaxBytes);
 
     QElapsedTimer clock;
     clock.start();
@@ -129,11 +156,14 @@ void TestKill::killedWriterLeavesWholeFiles() {
         QVERIFY(value);
         QVERIFY2(oldOrNew(std::atol(value->c_str())), value->c_str());
         QCOMPARE(iniContent, *withIniValue(handWrittenIni(), kSection, kKey, *value));
+        const long libraryGen = libraryGenerationOf(library);
+        QVERIFY2(oldOrNew(libraryGen), qPrintable(QString::number(libraryGen)));
 
         // Start the next run from whole files of generation 0, so each kill is judged alone.
         QVERIFY(writeFileAtomically(spsj, generation("spsj", 0, kCatalogueBytes)));
         QVERIFY(writeFileAtomically(list, generation("xwlb", 0, kListBytes)));
         QVERIFY(writeFileAtomically(ini, handWrittenIni()));
+        QVERIFY(library_file::write(library, libraryGeneration(0)));
     }
     // A kill between the temporary file and its rename leaves the temporary behind at worst.
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);

@@ -38,6 +38,7 @@ class HostedWindow {
     MainWindow& window() { return *window_; }
     RollDownMenu& menu() { return *menu_; }
     MediaPlayer& player() { return *player_; }
+    Startup& startup() { return *startup_; }
     const QString& programDirectory() const;
     // Chooses the item of the first group with the keyboard, as a user would.
     void choose(int item);

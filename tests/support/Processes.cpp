@@ -155,9 +155,20 @@ bool ViewerProcess::pressKeyIn(const QString& title, const QString& key) const {
     // A separate command: chained after a search, xdotool would send the key to that window as
     // a synthetic event, which leaves the keyboard's state behind (a Ctrl that stays down for the
     // next window); on its own it types on the keyboard, into the focused window.
+    return typeKeys({key});
+}
+
+bool ViewerProcess::typeKeys(const QStringList& keys) {
     QProcess type;
-    type.start(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
-    return type.waitForFinished(15000) && type.exitCode() == 0;
+    type.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys);
+    const bool typed = type.waitForFinished(15000) && type.exitCode() == 0;
+    // The release again, on its own: a key that ends the viewer (ctrl+q) takes its window away
+    // between press and release, and the X server can then keep repeating it into the next
+    // viewer that gets the focus.
+    QProcess release;
+    release.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("keyup")} + keys);
+    release.waitForFinished(15000);
+    return typed;
 }
 
 QStringList ViewerProcess::ownWindow(const QString& title, bool wait) const {

@@ -46,6 +46,9 @@ class ViewerProcess {
     // regular expression matched against the whole title), through
     // the X server as a user would.
     bool pressKeyIn(const QString& title, const QString& key) const;
+    // Types keys into whatever has the keyboard now (a popup menu of the viewer's, say), with no
+    // window focused first.
+    static bool typeKeys(const QStringList& keys);
     // Clicks at a point of the main window (its native window, menu bar included), as a user
     // would with the mouse, once the viewer has reported that window shown. False when the click
     // provably never reached the window (it was not shown in time, or the X server refused).

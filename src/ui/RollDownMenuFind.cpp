@@ -1,0 +1,238 @@
+#include "ui/RollDownMenuFind.h"
+
+#include "ui/MenuColours.h"
+#include "ui/RollDownMenu.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+
+namespace {
+
+constexpr int kItemRole = Qt::UserRole;
+constexpr int kGroupRole = Qt::UserRole + 1;
+
+} // namespace
+
+RollDownMenuFind::RollDownMenuFind(RollDownMenu& menu)
+    : QObject(&menu), menu_(menu), field_(new QLineEdit(&menu)), list_(new QListWidget(&menu)) {
+    field_->setObjectName(QStringLiteral("findField"));
+    field_->setAccessibleName(QStringLiteral("查找节目"));
+    field_->setPlaceholderText(QStringLiteral("查找节目"));
+    field_->setClearButtonEnabled(false);
+    field_->hide();
+    list_->setObjectName(QStringLiteral("findMatches"));
+    list_->setAccessibleName(QStringLiteral("找到的节目"));
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setUniformItemSizes(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setTextElideMode(Qt::ElideRight);
+    list_->hide();
+
+    const RollDownMenuModel& model = menu.model();
+    connect(&model, &RollDownMenuModel::groupAdded, this, [this] { stale_ = true; });
+    connect(&model, &RollDownMenuModel::itemAdded, this, [this] { stale_ = true; });
+    connect(&model, &RollDownMenuModel::libraryChanged, this, [this] {
+        stale_ = true;
+        if (isOpen())
+            filter(field_->text());
+    });
+    connect(&menu, &RollDownMenu::findRequested, this, &RollDownMenuFind::open);
+    connect(field_, &QLineEdit::textChanged, this, &RollDownMenuFind::filter);
+    connect(list_, &QListWidget::itemClicked, this, &RollDownMenuFind::choose);
+    field_->installEventFilter(this);
+    menu.installEventFilter(this);
+}
+
+bool RollDownMenuFind::isOpen() const {
+    return field_->isVisibleTo(&menu_);
+}
+
+void RollDownMenuFind::open(const QString& text) {
+    if (!isOpen()) {
+        foldsBefore_ = menu_.openGroup();
+        field_->show();
+        place();
+    }
+    field_->setFocus(Qt::ShortcutFocusReason);
+    if (!text.isEmpty())
+        field_->insert(text);
+}
+
+void RollDownMenuFind::close() {
+    if (!isOpen())
+        return;
+    const bool hadFocus = field_->hasFocus();
+    {
+        const QSignalBlocker blocker(field_);
+        field_->clear();
+    }
+    list_->hide();
+    field_->hide();
+    menu_.setBottomReserve(0);
+    menu_.setOpenGroup(foldsBefore_);
+    if (hadFocus)
+        menu_.setFocus(Qt::OtherFocusReason);
+}
+
+void RollDownMenuFind::place() {
+    const int height = field_->sizeHint().height();
+    const QRect inner = menu_.rect().adjusted(1, 1, -1, -1);
+    field_->setGeometry(inner.left(), inner.bottom() + 1 - height, inner.width(), height);
+    list_->setGeometry(inner.left(), inner.top(), inner.width(), inner.height() - height);
+    menu_.setBottomReserve(isOpen() ? height + 1 : 0);
+}
+
+void RollDownMenuFind::rebuild() {
+    stale_ = false;
+    list_->clear();
+    rows_.clear();
+    searchRow_.clear();
+    const RollDownMenuModel& model = menu_.model();
+    const MenuColours colours = menuColours(menu_.palette());
+    QPalette palette = list_->palette();
+    palette.setColor(QPalette::Base, colours.background);
+    palette.setColor(QPalette::Text, colours.itemText);
+    list_->setPalette(palette);
+    list_->setFont(menu_.font());
+    QFont headerFont = menu_.font();
+    headerFont.setBold(true);
+    std::vector<QString> titles;
+    for (int g = 0; g < model.groupCount(); ++g) {
+        auto* header = new QListWidgetItem(model.groupDisplayTitle(g), list_);
+        header->setFlags(Qt::ItemIsEnabled);
+        header->setFont(headerFont);
+        header->setBackground(colours.headerBottom);
+        header->setForeground(colours.headerText);
+        header->setData(kGroupRole, g);
+        rows_.push_back({g, -1});
+        for (int p = 0; p < model.itemCount(g); ++p) {
+            const int index = model.itemIndex(g, p);
+            auto* row = new QListWidgetItem(model.itemDisplayTitle(index), list_);
+            row->setFlags(model.isChoosable(index) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                                                   : Qt::NoItemFlags);
+            row->setData(kItemRole, index);
+            row->setData(kGroupRole, g);
+            searchRow_.push_back(int(rows_.size()));
+            rows_.push_back({g, index});
+            titles.push_back(model.itemDisplayTitle(index));
+        }
+    }
+    noMatch_ = new QListWidgetItem(kNoMatch, list_);
+    noMatch_->setFlags(Qt::NoItemFlags);
+    noMatch_->setTextAlignment(Qt::AlignCenter);
+    search_.setTitles(titles);
+}
+
+// Every row stays in the list and only its hidden flag changes, so a key costs a scan of the
+// titles and no new rows.
+void RollDownMenuFind::filter(const QString& text) {
+    if (text.isEmpty()) {
+        list_->hide();
+        return;
+    }
+    if (stale_)
+        rebuild();
+    std::vector<char> shown(rows_.size(), 0);
+    std::vector<char> groupShown(size_t(menu_.model().groupCount()), 0);
+    for (int match : search_.matches(text)) {
+        const size_t row = size_t(searchRow_[size_t(match)]);
+        shown[row] = 1;
+        groupShown[size_t(rows_[row].group)] = 1;
+    }
+    bool any = false;
+    QListWidgetItem* first = nullptr;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const bool show = rows_[r].item < 0 ? groupShown[size_t(rows_[r].group)] : shown[r];
+        list_->setRowHidden(int(r), !show);
+        if (show && rows_[r].item >= 0) {
+            any = true;
+            QListWidgetItem* row = list_->item(int(r));
+            if (!first && (row->flags() & Qt::ItemIsSelectable))
+                first = row;
+        }
+    }
+    list_->setRowHidden(int(rows_.size()), any);
+    list_->setCurrentItem(first);
+    if (first)
+        list_->scrollToItem(first);
+    list_->show();
+}
+
+std::vector<int> RollDownMenuFind::shownItems() const {
+    std::vector<int> items;
+    if (!list_->isVisibleTo(&menu_))
+        return items;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        if (rows_[r].item >= 0 && !list_->isRowHidden(int(r)))
+            items.push_back(rows_[r].item);
+    }
+    return items;
+}
+
+void RollDownMenuFind::step(int direction) {
+    const int count = int(rows_.size());
+    int r = list_->currentRow();
+    for (int next = r + direction; next >= 0 && next < count; next += direction) {
+        QListWidgetItem* row = list_->item(next);
+        if (!list_->isRowHidden(next) && (row->flags() & Qt::ItemIsSelectable)) {
+            list_->setCurrentItem(row);
+            list_->scrollToItem(row);
+            return;
+        }
+    }
+}
+
+void RollDownMenuFind::chooseCurrent() {
+    if (list_->isVisible())
+        choose(list_->currentItem());
+}
+
+void RollDownMenuFind::choose(QListWidgetItem* row) {
+    if (!row || !(row->flags() & Qt::ItemIsSelectable))
+        return;
+    const int index = row->data(kItemRole).toInt();
+    const RollDownMenuModel::Item* item = menu_.model().item(index);
+    if (item)
+        menu_.activate({item->group, item->position});
+}
+
+bool RollDownMenuFind::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &menu_) {
+        if (event->type() == QEvent::Resize && isOpen())
+            place();
+        return QObject::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Escape:
+            close();
+            return true;
+        // Taken here: the field would pass Enter on to the menu, which would choose its own row.
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (!key->isAutoRepeat())
+                chooseCurrent();
+            return true;
+        case Qt::Key_Up:
+            step(-1);
+            return true;
+        case Qt::Key_Down:
+            step(1);
+            return true;
+        default:
+            break;
+        }
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        // Esc, Enter and the arrows belong to the field while it has the focus, not to the player.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Up || key == Qt::Key_Down ||
+            key == Qt::Key_Return || key == Qt::Key_Enter) {
+            event->accept();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ui/TitleSearch.h"
+
+#include <QObject>
+#include <vector>
+
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class RollDownMenu;
+
+// Finding a programme in the roll-down menu: a field at the menu's bottom and, while it holds
+// text, the matching items under their group headers in place of the folding groups. The menu's
+// own choice does the rest, so a found item plays exactly as a clicked one.
+class RollDownMenuFind : public QObject {
+    Q_OBJECT
+  public:
+    static inline const QString kNoMatch = QStringLiteral("没有找到节目");
+
+    explicit RollDownMenuFind(RollDownMenu& menu);
+
+    // Shows the field with `text` in it and the focus on it; from the menu's printable keys and
+    // Ctrl+F (empty text).
+    void open(const QString& text = {});
+    // Clears and hides the field and folds the groups as they were before it opened.
+    void close();
+    bool isOpen() const;
+
+    QLineEdit& field() const { return *field_; }
+    QListWidget& matches() const { return *list_; }
+    // The model item of each match shown, top to bottom.
+    std::vector<int> shownItems() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void rebuild();
+    void filter(const QString& text);
+    void place();
+    void step(int direction);
+    void chooseCurrent();
+    void choose(QListWidgetItem* row);
+
+    RollDownMenu& menu_;
+    QLineEdit* field_;
+    QListWidget* list_;
+    TitleSearch search_;
+    // Rows of the list: per group its header row and its item rows; built when the menu changes.
+    struct Row {
+        int group = -1;
+        int item = -1; // model item, -1 for a header
+    };
+    std::vector<Row> rows_;
+    std::vector<int> searchRow_; // row of each searched title
+    QListWidgetItem* noMatch_ = nullptr;
+    bool stale_ = true;
+    int foldsBefore_ = -1;
+};

@@ -1,0 +1,230 @@
+#include "settings/LibraryFile.h"
+#include "settings/ProgrammeLibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+ProgrammeKey key(int n) {
+    return {u"新闻联播"_s, u"新闻联播%1"_s.arg(n, 4, 10, QLatin1Char('0'))};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestLibrary : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void favouritesKeepTheirOrderAndLimit();
+    void recentIsMostRecentFirstAndCapped();
+    void positionsKeepTheNewestWithinTheLimit();
+    void onlyAPositionAwayFromBothEndsIsKept_data();
+    void onlyAPositionAwayFromBothEndsIsKept();
+    void readsWhatItWrites();
+    void skipsEntriesThatAreNotWellFormed();
+    void unknownFieldsSurviveARewrite();
+    void fileRules_data();
+    void fileRules();
+    void aMissingFileIsEmptyAndLeftAlone();
+    void writesTheBytesItSays();
+};
+
+void TestLibrary::favouritesKeepTheirOrderAndLimit() {
+    ProgrammeLibrary library;
+    QVERIFY(library.addFavourite(key(3)));
+    QVERIFY(library.addFavourite(key(1)));
+    QVERIFY(!library.addFavourite(key(3)));
+    QVERIFY(library.addFavourite(key(2)));
+    QCOMPARE(library.favourites(), (std::vector<ProgrammeKey>{key(3), key(1), key(2)}));
+    QVERIFY(library.removeFavourite(key(1)));
+    QVERIFY(!library.removeFavourite(key(1)));
+    QCOMPARE(library.favourites(), (std::vector<ProgrammeKey>{key(3), key(2)}));
+    // The same title in another category is another programme.
+    QVERIFY(!library.isFavourite({u"药都时空"_s, key(3).title}));
+
+    for (int n = 10; library.favourites().size() < 200; ++n)
+        QVERIFY(library.addFavourite(key(n)));
+    QVERIFY(!library.addFavourite(key(9999)));
+    QCOMPARE(library.favourites().size(), size_t(200));
+    QCOMPARE(library.favourites().front(), key(3));
+}
+
+void TestLibrary::recentIsMostRecentFirstAndCapped() {
+    ProgrammeLibrary library;
+    for (int n = 1; n <= 12; ++n)
+        library.recordPlay(key(n));
+    library.recordPlay(key(5)); // played again: moves up, not in twice
+    std::vector<ProgrammeKey> expected{key(5), key(12), key(11), key(10), key(9),
+                                       key(8), key(7),  key(6),  key(4),  key(3)};
+    QCOMPARE(library.recent(), expected);
+}
+
+void TestLibrary::positionsKeepTheNewestWithinTheLimit() {
+    ProgrammeLibrary library;
+    for (int n = 0; n < 501; ++n)
+        library.keepPosition(key(n), 20'000 + n);
+    QCOMPARE(library.positions().size(), size_t(500));
+    QCOMPARE(library.position(key(0)), std::nullopt);
+    QCOMPARE(library.position(key(1)), std::optional<qint64>(20'001));
+    QCOMPARE(library.position(key(500)), std::optional<qint64>(20'500));
+    // Kept again, a position counts as new: the oldest is now key(2).
+    library.keepPosition(key(1), 31'000);
+    library.keepPosition(key(600), 25'000);
+    QCOMPARE(library.position(key(1)), std::optional<qint64>(31'000));
+    QCOMPARE(library.position(key(2)), std::nullopt);
+    QVERIFY(library.forgetPosition(key(1)));
+    QCOMPARE(library.position(key(1)), std::nullopt);
+}
+
+void TestLibrary::onlyAPositionAwayFromBothEndsIsKept_data() {
+    QTest::addColumn<qint64>("time");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("just started") << qint64(10'000) << qint64(40'000) << false;
+    QTest::newRow("past the first 10 s") << qint64(10'001) << qint64(40'000) << true;
+    QTest::newRow("middle") << qint64(20'000) << qint64(40'000) << true;
+    QTest::newRow("10 s before the end") << qint64(30'000) << qint64(40'000) << false;
+    QTest::newRow("length unknown") << qint64(20'000) << qint64(0) << false;
+    QTest::newRow("shorter than 20 s") << qint64(10'500) << qint64(19'000) << false;
+}
+
+void TestLibrary::onlyAPositionAwayFromBothEndsIsKept() {
+    QFETCH(qint64, time);
+    QFETCH(qint64, length);
+    QFETCH(bool, kept);
+    QCOMPARE(ProgrammeLibrary::worthKeeping(time, length), kept);
+}
+
+void TestLibrary::readsWhatItWrites() {
+    ProgrammeLibrary library;
+    library.addFavourite({u"药都论坛"_s, u"Ｆ１ 论坛"_s});
+    library.recordPlay(key(1));
+    library.keepPosition(key(1), 12'345);
+    const QJsonObject json = library.toJson();
+    QCOMPARE(
+        QJsonDocument(json).toJson(QJsonDocument::Compact),
+        QByteArray(R"({"favourites":[{"category":"药都论坛","title":"Ｆ１ 论坛"}],)"
+                   R"("positions":[{"category":"新闻联播","ms":12345,"title":"新闻联播0001"}],)"
+                   R"("recent":[{"category":"新闻联播","title":"新闻联播0001"}],"version":1})"));
+    const ProgrammeLibrary back = ProgrammeLibrary::fromJson(json);
+    QCOMPARE(back.favourites(), library.favourites());
+    QCOMPARE(back.recent(), library.recent());
+    QCOMPARE(back.position(key(1)), std::optional<qint64>(12'345));
+}
+
+void TestLibrary::skipsEntriesThatAreNotWellFormed() {
+    const QJsonObject root = QJsonDocument::fromJson(R"({"version":1,
+        "favourites":[{"category":"新闻联播","title":"A"},{"title":"no category"},
+                      {"category":"新闻联播","title":""},"text",{"category":"新闻联播","title":"A"},
+                      {"category":"新闻联播","title":"B","extra":1}],
+        "recent":{"category":"新闻联播","title":"not a list"},
+        "positions":[{"category":"新闻联播","title":"A","ms":"12"},
+                     {"category":"新闻联播","title":"B","ms":-5},
+                     {"category":"新闻联播","title":"C","ms":1e300},
+                     {"category":"新闻联播","title":"E","ms":0.215},
+                     {"category":"新闻联播","title":"D","ms":15000.7}]})")
+                                 .object();
+    const ProgrammeLibrary library = ProgrammeLibrary::fromJson(root);
+    QCOMPARE(library.favourites(),
+             (std::vector<ProgrammeKey>{{u"新闻联播"_s, u"A"_s}, {u"新闻联播"_s, u"B"_s}}));
+    QVERIFY(library.recent().empty());
+    QCOMPARE(library.positions().size(), size_t(1));
+    QCOMPARE(library.position({u"新闻联播"_s, u"D"_s}), std::optional<qint64>(15'000));
+}
+
+void TestLibrary::unknownFieldsSurviveARewrite() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"library.json"_s);
+    writeAll(path, R"({"version":2,"theme":"dark","favourites":[],"note":{"a":[1,2]}})");
+    const library_file::Read read = library_file::read(path);
+    QCOMPARE(read.outcome, library_file::Read::Outcome::Read);
+    ProgrammeLibrary library = ProgrammeLibrary::fromJson(read.root);
+    library.addFavourite({u"走进农家"_s, u"春耕"_s});
+    QVERIFY(library_file::write(path, library.toJson(read.root)));
+    QCOMPARE(QJsonDocument::fromJson(readAll(path)).toJson(QJsonDocument::Compact),
+             QByteArray(R"({"favourites":[{"category":"走进农家","title":"春耕"}],)"
+                        R"("note":{"a":[1,2]},"positions":[],"recent":[],"theme":"dark",)"
+                        R"("version":1})"));
+}
+
+void TestLibrary::fileRules_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("setAside");
+    QTest::newRow("well formed") << QByteArray(R"({"version":1,"favourites":[]})") << false;
+    QTest::newRow("not JSON") << QByteArray("version=1\n") << true;
+    QTest::newRow("cut short") << QByteArray(R"({"version":1,"favourites":[{"cat)") << true;
+    QTest::newRow("an array") << QByteArray(R"([{"version":1}])") << true;
+    QTest::newRow("no version") << QByteArray(R"({"favourites":[]})") << true;
+    QTest::newRow("version as text") << QByteArray(R"({"version":"1"})") << true;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("not UTF-8") << QByteArray("{\"version\":1,\"x\":\"\xc4\xe3\"}") << true;
+    QByteArray big = R"({"version":1,"pad":")";
+    big += QByteArray((1 << 20) - big.size() - 2, 'x') + "\"}";
+    QTest::newRow("exactly 1 MiB") << big << false;
+    QTest::newRow("over 1 MiB") << big.insert(20, 'x') << true;
+}
+
+void TestLibrary::fileRules() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, setAside);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"library.json"_s);
+    writeAll(path, u"older bad file"_s.toUtf8());
+    QFile::rename(path, path + u".bad"_s);
+    writeAll(path, content);
+    const library_file::Read read = library_file::read(path);
+    QCOMPARE(read.outcome,
+             setAside ? library_file::Read::Outcome::SetAside : library_file::Read::Outcome::Read);
+    if (setAside) {
+        QVERIFY(read.root.isEmpty());
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(readAll(path + u".bad"_s), content);
+    } else {
+        QCOMPARE(read.root.value(u"version"_s).toInt(), 1);
+        QCOMPARE(readAll(path), content);
+    }
+}
+
+void TestLibrary::aMissingFileIsEmptyAndLeftAlone() {
+    QTemporaryDir dir;
+    const library_file::Read read = library_file::read(dir.filePath(u"library.json"_s));
+    QCOMPARE(read.outcome, library_file::Read::Outcome::Missing);
+    QVERIFY(read.root.isEmpty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestLibrary::writesTheBytesItSays() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"library.json"_s);
+    ProgrammeLibrary library;
+    library.addFavourite({u"谯城报道"_s, u"“夜”话"_s});
+    QVERIFY(library_file::write(path, library.toJson()));
+    QCOMPARE(readAll(path), QByteArray("{\n    \"favourites\": [\n        {\n"
+                                       "            \"category\": \"谯城报道\",\n"
+                                       "            \"title\": \"“夜”话\"\n        }\n    ],\n"
+                                       "    \"positions\": [\n    ],\n    \"recent\": [\n    ],\n"
+                                       "    \"version\": 1\n}\n"));
+    // Nothing else is left in the folder: no temporary file.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{u"library.json"_s});
+}
+
+QTEST_GUILESS_MAIN(TestLibrary)
+#include "tst_library.moc"
