@@ -164,10 +164,13 @@ void Startup::traceWindow() {
             [](const QString& title) { trace(QStringLiteral("selected ") + title); });
     connect(&window_, &MainWindow::programmePlayed, this,
             [](const QString& url) { trace(QStringLiteral("play ") + url); });
-    connect(&window_, &MainWindow::firstFramePainted, this,
-            [] { trace(QStringLiteral("first-frame")); });
-    connect(&window_, &MainWindow::reported, this, [](const QString& event) { trace(event); });
     MediaPlayer* player = &window_.player();
+    connect(&window_, &MainWindow::firstFramePainted, this, [player] {
+        trace(QStringLiteral("first-frame"));
+        const QSize size = player->videoSize();
+        trace(QStringLiteral("video-size %1x%2").arg(size.width()).arg(size.height()));
+    });
+    connect(&window_, &MainWindow::reported, this, [](const QString& event) { trace(event); });
     connect(player, &MediaPlayer::statusChanged, this,
             [player] { trace(QStringLiteral("player ") + player->statusText()); });
     // Once per medium: from then on it can seek.

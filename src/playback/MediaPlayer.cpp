@@ -144,6 +144,10 @@ qint64 MediaPlayer::paintedFrames() const {
     return video_->paintedFrames();
 }
 
+QSize MediaPlayer::videoSize() const {
+    return video_->size();
+}
+
 int MediaPlayer::volume() const {
     return engine_->volume();
 }

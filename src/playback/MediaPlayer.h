@@ -42,6 +42,8 @@ class MediaPlayer : public QWidget {
     PlayerError error() const;  // why it cannot play, in CannotPlay
     QString statusText() const; // the text shown in the bar
     qint64 paintedFrames() const;
+    // Of the area the picture is fitted into.
+    QSize videoSize() const;
 
     // What the transport bar, the keys and the context menu act on.
     int volume() const;
