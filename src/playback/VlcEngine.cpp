@@ -196,6 +196,7 @@ void VlcEngine::halt() {
     failed_ = false;
     bufferPercent_ = 0;
     pendingSeek_ = -1;
+    seekShown_ = -1;
     seekSettling_ = false;
     pauseWanted_ = false;
     time_ = 0;
@@ -251,10 +252,17 @@ void VlcEngine::resume() {
     // A pause that never reached libVLC is simply taken back.
     if (!std::exchange(pauseWanted_, false))
         libvlc_media_player_set_pause(player_.get(), 0);
-    if (pendingSeek_ >= 0) {
-        libvlc_media_player_set_time(player_.get(), std::exchange(pendingSeek_, -1));
-        seekSettling_ = isNetwork();
-    }
+    if (pendingSeek_ >= 0)
+        handOverSeek(std::exchange(pendingSeek_, -1));
+}
+
+// libVLC seeks on its own thread and, for a while, still reports the time from before: shown,
+// that reading would send the bar back, and the time read meanwhile would seem to play on there.
+void VlcEngine::handOverSeek(qint64 ms) {
+    libvlc_media_player_set_time(player_.get(), ms);
+    seekSettling_ = isNetwork();
+    seekShown_ = ms;
+    seekShownPolls_ = 8;
 }
 
 void VlcEngine::seekSettled() {
@@ -306,8 +314,7 @@ void VlcEngine::seekTo(qint64 ms) {
     if (paused_ || pauseWanted_) {
         pendingSeek_ = time_;
     } else {
-        libvlc_media_player_set_time(player_.get(), time_);
-        seekSettling_ = isNetwork();
+        handOverSeek(time_);
     }
     // The bar follows at once; libVLC reports where it really is at the next poll.
     Q_EMIT timesChanged(time_, length_, seekable_);

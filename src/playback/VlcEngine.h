@@ -120,6 +120,7 @@ class VlcEngine : public QObject {
     bool retryAsMmsh();
     void resume();
     void seekSettled();
+    void handOverSeek(qint64 ms);
     void clearFrames();
     void applyAudio();
 
@@ -176,6 +177,8 @@ class VlcEngine : public QObject {
     int bufferPercent_ = 0;
     qint64 time_ = 0;
     qint64 pendingSeek_ = -1;   // made while paused, for when play resumes
+    qint64 seekShown_ = -1;     // handed to libVLC, shown until libVLC's reading catches up
+    int seekShownPolls_ = 0;    // readings left before libVLC's own is taken whatever it says
     bool seekSettling_ = false; // a network seek made while playing has not refilled the buffer
     bool pauseWanted_ = false;  // pressed meanwhile
     qint64 length_ = 0;

@@ -2,12 +2,16 @@
 #include "playback/VlcEngine.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vlc/vlc.h>
 
 namespace {
 
 // Past this a length is a reading libVLC made up, as it does while a stream seeks to its end.
 constexpr qint64 kLongestLengthMs = qint64(100) * 3600 * 1000;
+// A reading this close to a seek's target is libVLC's own from after the seek (it lands on the
+// key frame before the target, or has played on a little).
+constexpr qint64 kSeekLandedMs = 2000;
 
 } // namespace
 
@@ -53,6 +57,12 @@ void VlcEngine::pollTimes() {
     qint64 time = pendingSeek_ >= 0
                       ? pendingSeek_
                       : std::max<qint64>(libvlc_media_player_get_time(player_.get()), 0);
+    if (seekShown_ >= 0 && pendingSeek_ < 0) {
+        if (std::abs(time - seekShown_) <= kSeekLandedMs || --seekShownPolls_ <= 0)
+            seekShown_ = -1;
+        else
+            time = seekShown_;
+    }
     qint64 length = libvlc_media_player_get_length(player_.get());
     if (length <= 0 || length > kLongestLengthMs)
         length = length_;

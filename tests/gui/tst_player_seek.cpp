@@ -198,6 +198,10 @@ void TestPlayerSeek::pauseSeekAndResumeInAnyOrder() {
                 QCOMPARE(player.status(), Status::Paused);
         }
     }
+    // From the last key on, the bar never shows where the player was before that key's seek:
+    // libVLC goes on reporting the old time for a moment after it is told to seek.
+    QList<qint64> shown;
+    connect(&player, &MediaPlayer::timesChanged, this, [&](qint64 time) { shown << time; });
     if (pausedNow) {
         key(player, Qt::Key_Space);
         QTRY_COMPARE_WITH_TIMEOUT(player.status(), Status::Playing, 10000);
@@ -208,6 +212,9 @@ void TestPlayerSeek::pauseSeekAndResumeInAnyOrder() {
     QVERIFY2(from <= highest, qPrintable(QString::number(from)));
     QTRY_VERIFY_WITH_TIMEOUT(player.time() >= from + 1000, 10000);
     QCOMPARE(player.status(), Status::Playing);
+    for (const qint64 time : shown)
+        QVERIFY2(time >= lowest - 2000 && time <= highest + 2000,
+                 qPrintable(QString::number(time)));
     QVERIFY2(watch.odd().isEmpty(), qPrintable(watch.odd().join(u'|')));
 }
 
