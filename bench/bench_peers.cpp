@@ -205,15 +205,10 @@ int main(int argc, char* argv[]) {
     peerCookie = cookie.fileName();
 
     QTemporaryDir media;
-    if (!QFile::link(kBin + QStringLiteral("/../media/") + kLongClip, media.filePath(kLongClip))) {
-        std::printf("no %s beside the binaries\n", qPrintable(kLongClip));
+    const std::unique_ptr<Station> clipStation = startClipStation(kLongClip, media);
+    if (!clipStation)
         return 1;
-    }
-    Station station(media.path());
-    if (station.address().isEmpty()) {
-        std::printf("the station did not start\n");
-        return 1;
-    }
+    Station& station = *clipStation;
 
     // [full screen][player] -> CPU shares of the rounds that played all three.
     std::vector<double> cpu[2][PlayerCount];

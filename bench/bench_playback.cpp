@@ -141,15 +141,10 @@ int main(int argc, char* argv[]) {
     const int cpuSeconds = argc > 2 ? std::clamp(std::atoi(argv[2]), 2, 30) : 10;
 
     QTemporaryDir media;
-    if (!QFile::link(kBin + QStringLiteral("/../media/") + kLongClip, media.filePath(kLongClip))) {
-        std::printf("no %s beside the binaries\n", qPrintable(kLongClip));
+    const std::unique_ptr<Station> clipStation = startClipStation(kLongClip, media);
+    if (!clipStation)
         return 1;
-    }
-    Station station(media.path());
-    if (station.address().isEmpty()) {
-        std::printf("the station did not start\n");
-        return 1;
-    }
+    Station& station = *clipStation;
 
     std::vector<Run> results;
     for (int i = 0; i < runs; ++i) {

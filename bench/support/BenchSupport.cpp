@@ -128,6 +128,19 @@ Station::~Station() {
     process_.waitForFinished(3000);
 }
 
+std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder) {
+    if (!QFile::link(kBin + QStringLiteral("/../media/") + name, folder.filePath(name))) {
+        std::printf("no %s beside the binaries\n", qPrintable(name));
+        return nullptr;
+    }
+    auto station = std::make_unique<Station>(folder.path());
+    if (station->address().isEmpty()) {
+        std::printf("the station did not start\n");
+        return nullptr;
+    }
+    return station;
+}
+
 Viewer::Viewer(const QString& station) {
     // BENCH_VIEWER names another build of the viewer, to hold one change against another.
     const QString program = qEnvironmentVariableIsSet("BENCH_VIEWER")

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -51,6 +52,10 @@ class Station {
     QProcess process_;
     QString address_;
 };
+
+// A station that serves the one clip `name` from the build's media, in a folder of its own.
+// Null, with the reason printed, when it cannot start.
+std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder);
 
 // The real viewer, a copy of it in a folder of its own, tracing into that folder.
 class Viewer {
