@@ -27,10 +27,9 @@ namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
+// The process's CPU time; glibc counts it in microseconds.
 double cpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1000 + double(t.tv_nsec) / 1e6;
+    return double(std::clock()) * 1000 / CLOCKS_PER_SEC;
 }
 
 // The median CPU time of one call.
