@@ -4,7 +4,6 @@
 #include "catalogue/HttpGet.h"
 #include "catalogue/PageExtraction.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -14,14 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool clickInMainWindow(int x, int y) {
-    QProcess xdotool;
-    xdotool.start(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--name"_s,
-                                 u"^Velmora网络电视$"_s, u"mousemove"_s, u"--window"_s, u"%1"_s,
-                                 QString::number(x), QString::number(y), u"click"_s, u"1"_s});
-    return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
-}
 
 QStringList entriesOf(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
@@ -94,12 +85,7 @@ void TestInstalledCopy::aSessionWithoutSoundLeavesTheTerminalQuiet() {
                  {u"VELMORA_AUDIO_OUTPUT="_s, u"XDG_RUNTIME_DIR="_s + runtime.path()});
     QVERIFY(viewer.waitForEvent(u"ready"_s, 60000));
 
-    std::optional<QString> selected;
-    const QDeadlineTimer deadline(20000);
-    while (!selected && !deadline.hasExpired()) {
-        QVERIFY(clickInMainWindow(650, 62));
-        selected = viewer.waitForEvent(u"selected "_s, 1000);
-    }
+    const std::optional<QString> selected = viewer.clickAndWaitFor(650, 62, u"selected "_s, 30000);
     QVERIFY(selected);
     QVERIFY(viewer.waitForEvent(u"first-frame"_s, 20000));
     QVERIFY(viewer.waitForEvent(u"player 正在播放"_s, 20000));
