@@ -1,17 +1,29 @@
 #pragma once
 
+#include <QtGlobal>
+#include <algorithm>
+
 // The advertisement's countdown: five seconds, one tick a second. The step is the count the
 // original design keeps: a selection sets it to 1, each tick adds one, and the programme starts
-// at the tick that makes it 6. Pure arithmetic; the main window drives it from its timer 时钟1.
+// at the tick that makes it 6. Pure arithmetic on a monotonic clock's readings; the main window
+// drives it from its timer 时钟1.
 class AdCountdown {
   public:
     static constexpr int Seconds = 5;
     static constexpr int TickMs = 1000;
 
-    void start() { step_ = 1; }
-    // One second has passed; the seconds left, as the digit shows them.
-    int tick() {
-        ++step_;
+    void start(qint64 nowMs) {
+        step_ = 1;
+        startedMs_ = nowMs;
+    }
+    // The timer has ticked at `nowMs`; the seconds left, as the digit shows them. A tick moves the
+    // count on by one, and by more when the clock says more seconds have passed: the timer loses
+    // its ticks while the window's thread is held (the web engine does so while a crashed page
+    // goes away), and a countdown counted in ticks would then last nine seconds instead of five.
+    int tick(qint64 nowMs) {
+        const qint64 passed = (nowMs - startedMs_) / TickMs;
+        step_ = static_cast<int>(
+            std::max<qint64>(step_ + 1, std::min<qint64>(1 + passed, Seconds + 1)));
         return remaining();
     }
     // 5 right after start(), 0 once finished.
@@ -22,4 +34,5 @@ class AdCountdown {
 
   private:
     int step_ = 0;
+    qint64 startedMs_ = 0;
 };

@@ -16,9 +16,16 @@
 #include <QUrl>
 #include <QWebEngineView>
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace {
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 const QString kTitle = QStringLiteral("Velmora网络电视");
 
@@ -87,6 +94,7 @@ void MainWindow::buildUnits() {
     adText_ = qobject_cast<QLabel*>(units.value(QStringLiteral("广告字1")));
     adCountdown_ = qobject_cast<QLabel*>(units.value(QStringLiteral("广告计时")));
 
+    countdownClock_ = steadyMs;
     adTimer_ = new QTimer(this);
     adTimer_->setObjectName(QStringLiteral("时钟1"));
     connect(adTimer_, &QTimer::timeout, this, &MainWindow::OnAdTimerTick);
@@ -132,13 +140,13 @@ void MainWindow::OnCatalogueItemSelected() {
     adText_->setVisible(true);
     adCountdown_->setVisible(true);
     adTimer_->start(AdCountdown::TickMs);
-    countdown_.start();
+    countdown_.start(countdownClock_());
     // libVLC loads during the countdown rather than after it, when the user is waiting.
     player_->prepare();
 }
 
 void MainWindow::OnAdTimerTick() {
-    adCountdown_->setText(QString::number(countdown_.tick()));
+    adCountdown_->setText(QString::number(countdown_.tick(countdownClock_())));
     if (countdown_.finished()) {
         adTimer_->stop();
         PlaySelectedItem();

@@ -53,6 +53,8 @@ class MainWindow : public QMainWindow {
     }
     MediaPlayer& player() const { return *player_; }
     const AdCountdown& countdown() const { return countdown_; }
+    // The monotonic clock the countdown reads, in ms; tests replace it to say when time passes.
+    void setCountdownClock(std::function<qint64()> nowMs) { countdownClock_ = std::move(nowMs); }
 
   Q_SIGNALS:
     // The events the window reports, in the order they happen.
@@ -114,6 +116,7 @@ class MainWindow : public QMainWindow {
     QLabel* adCountdown_ = nullptr;
     QTimer* adTimer_ = nullptr;
     AdCountdown countdown_;
+    std::function<qint64()> countdownClock_;
     QString adLink_; // nothing assigns it: a press on the advertisement opens nothing
     bool awaitingFirstFrame_ = false;
     bool loading_ = false;

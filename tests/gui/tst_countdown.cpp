@@ -33,6 +33,7 @@ class TestCountdown : public QObject {
     void overlayUnits();
     void countdownPlaysTheSelection();
     void newSelectionRestartsTheCount();
+    void countdownCatchesUpWithLostTicks();
     void fileOpenedDuringTheCountdownIsReplaced();
     void countdownKeepsTickingUnderAModalDialog();
     void pressOnTheAdvertisementOpensNothing();
@@ -150,6 +151,28 @@ void TestCountdown::newSelectionRestartsTheCount() {
     tick();
     QCOMPARE(player_->URL(), streamOf(1));
     QVERIFY(!timer_->isActive());
+}
+
+// While the window's thread is held the timer's ticks are lost; the next tick shows the seconds
+// that are really left, and a hold past the end plays at once.
+void TestCountdown::countdownCatchesUpWithLostTicks() {
+    choose(0);
+    hosted_->hold(2500);
+    tick();
+    QCOMPARE(label("广告计时"), QStringLiteral("2"));
+    tick();
+    QCOMPARE(label("广告计时"), QStringLiteral("1"));
+    QVERIFY(player_->URL().isEmpty());
+    tick();
+    QCOMPARE(player_->URL(), streamOf(0));
+
+    choose(1);
+    hosted_->hold(9000);
+    tick();
+    QCOMPARE(player_->URL(), streamOf(1));
+    QCOMPARE(window_->countdown().step(), 6);
+    QVERIFY(!timer_->isActive());
+    QVERIFY(!overlayVisible());
 }
 
 void TestCountdown::fileOpenedDuringTheCountdownIsReplaced() {

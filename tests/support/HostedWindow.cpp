@@ -30,6 +30,7 @@ HostedWindow::HostedWindow(const QStringList& stationArguments,
     hooks.makeClock = [] { return std::make_unique<LateClock>(); };
     hooks.programDirectory = dir_.path();
     window_ = std::make_unique<MainWindow>(config.mainWindow());
+    window_->setCountdownClock([this] { return countdownMs_; });
     startup_ = std::make_unique<Startup>(*window_, config, hooks);
     if (!startup_->OnMainWindowCreated())
         return;
@@ -61,6 +62,7 @@ void HostedWindow::tick() {
     auto* timer = window_->findChild<QTimer*>(QStringLiteral("时钟1"));
     QVERIFY(timer);
     timer->stop();
+    countdownMs_ += 1000;
     QVERIFY(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
 }
 

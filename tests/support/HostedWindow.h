@@ -43,8 +43,11 @@ class HostedWindow {
     // Chooses the item of the first group with the keyboard, as a user would.
     void choose(int item);
     // One tick of the countdown's timer 时钟1, delivered through its own timeout signal while the
-    // timer itself is stopped: the test, not the clock, says when a second has passed.
+    // timer itself is stopped: the test, not the clock, says when a second has passed. The
+    // countdown's clock moves on by that second.
     void tick();
+    // Time passes on the countdown's clock without a tick, as when the window's thread is held.
+    void hold(qint64 ms) { countdownMs_ += ms; }
 
   private:
     std::unique_ptr<StationProcess> station_;
@@ -54,6 +57,7 @@ class HostedWindow {
     RollDownMenu* menu_ = nullptr;
     MediaPlayer* player_ = nullptr;
     bool ready_ = false;
+    qint64 countdownMs_ = 0;
 };
 
 // main() of a test that hosts the viewer's windows: the viewer's process settings, then the test.
