@@ -18,5 +18,5 @@ struct Config {
     static Config defaults();
     static Config fromEnvironment();
 
-    MainWindowConfig mainWindow() const { return {stationHost, adUrl, engine}; }
+    MainWindowConfig mainWindow() const { return {stationHost, adUrl}; }
 };

@@ -6,8 +6,9 @@
 #include "app/Trace.h"
 #include "catalogue/HttpGet.h"
 #include "playback/MediaPlayer.h"
+#include "playback/PlaybackController.h"
 #include "settings/LibraryFile.h"
-#include "ui/LibraryController.h"
+#include "ui/LibraryService.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -135,16 +136,18 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
 // After the catalogue, so that the menu begins with the station's groups and stored entries can
 // be matched with today's programmes.
 void Startup::startLibrary() {
-    library_ = new LibraryController(
-        window_, programDirectory_ + QLatin1Char('/') + library_file::kFileName, this);
-    connect(library_, &LibraryController::saved, this, [this] {
+    library_ =
+        new LibraryService(window_.rollDownMenu().model(), window_.playback(),
+                           programDirectory_ + QLatin1Char('/') + library_file::kFileName, this);
+    window_.setLibrary(library_);
+    connect(library_, &LibraryService::saved, this, [this] {
         const ProgrammeLibrary& stored = library_->library();
         trace(QStringLiteral("library favourites=%1 recent=%2 positions=%3")
                   .arg(stored.favourites().size())
                   .arg(stored.recent().size())
                   .arg(stored.positions().size()));
     });
-    connect(library_, &LibraryController::resumedAt, this,
+    connect(library_, &LibraryService::resumedAt, this,
             [](qint64 ms) { trace(QStringLiteral("resumed-at %1").arg(ms)); });
     library_->load();
 }
@@ -171,10 +174,11 @@ void Startup::traceWindow() {
         trace(QStringLiteral("video-size %1x%2").arg(size.width()).arg(size.height()));
     });
     connect(&window_, &MainWindow::reported, this, [](const QString& event) { trace(event); });
-    connect(player, &MediaPlayer::statusChanged, this,
-            [player] { trace(QStringLiteral("player ") + player->statusText()); });
+    PlaybackController* playback = &window_.playback();
+    connect(playback, &PlaybackController::statusChanged, this,
+            [playback] { trace(QStringLiteral("player ") + playback->statusText()); });
     // Once per medium: from then on it can seek.
-    connect(player, &MediaPlayer::timesChanged, this,
+    connect(playback, &PlaybackController::timesChanged, this,
             [known = qint64(0)](qint64, qint64 length) mutable {
                 if (length > 0 && known == 0)
                     trace(QStringLiteral("player-length %1").arg(length));

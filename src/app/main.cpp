@@ -4,6 +4,7 @@
 #include "app/QtTranslations.h"
 #include "app/Startup.h"
 #include "app/Trace.h"
+#include "playback/PlaybackController.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
 
@@ -23,7 +24,9 @@ int main(int argc, char* argv[]) {
     app.setQuitOnLastWindowClosed(false);
     installSongFace();
 
-    MainWindow window(config.mainWindow());
+    // What plays lives as long as the program; the windows and remote controls share it.
+    PlaybackController playback(config.engine);
+    MainWindow window(config.mainWindow(), playback);
     Startup startup(window, config);
     if (!startup.OnMainWindowCreated())
         return 1;

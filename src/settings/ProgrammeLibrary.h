@@ -14,7 +14,7 @@ struct ProgrammeKey {
 
 // What the viewer remembers of the user's programmes between starts: favourites in the order they
 // were added, the programmes played last (most recent first) and where each was left. Pure data
-// with its limits; the file it lives in is LibraryFile's, the decisions LibraryController's.
+// with its limits; the file it lives in is LibraryFile's, the decisions LibraryService's.
 class ProgrammeLibrary {
   public:
     static constexpr int kFormatVersion = 1;

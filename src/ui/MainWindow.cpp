@@ -1,10 +1,12 @@
 #include "ui/MainWindow.h"
 
 #include "playback/MediaPlayer.h"
+#include "playback/PlaybackController.h"
 #include "playback/StreamUrl.h"
 #include "settings/Links.h"
 #include "ui/AdView.h"
 #include "ui/Fonts.h"
+#include "ui/LibraryService.h"
 #include "ui/RollDownMenu.h"
 #include "ui/RollDownMenuFind.h"
 #include "ui/WindowDefinition.h"
@@ -65,7 +67,8 @@ const ui::WindowDefinition& definition() {
 
 } // namespace
 
-MainWindow::MainWindow(MainWindowConfig config) : config_(std::move(config)) {
+MainWindow::MainWindow(MainWindowConfig config, PlaybackController& playback)
+    : config_(std::move(config)), playback_(playback) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(kTitle);
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -86,7 +89,7 @@ void MainWindow::buildUnits() {
     const ui::Units units = ui::buildUnits(
         client, definition().units, [this](const ui::UnitDefinition& def, QWidget* parent) {
             if (def.name == QStringLiteral("播放器1"))
-                return static_cast<QWidget*>(player_ = new MediaPlayer(config_.engine, parent));
+                return static_cast<QWidget*>(player_ = new MediaPlayer(playback_, parent));
             menu_ = new RollDownMenu(parent);
             return static_cast<QWidget*>(menu_);
         });
@@ -99,6 +102,7 @@ void MainWindow::buildUnits() {
     adTimer_->setObjectName(QStringLiteral("时钟1"));
     connect(adTimer_, &QTimer::timeout, this, &MainWindow::OnAdTimerTick);
     connect(menu_, &RollDownMenu::itemChosen, this, &MainWindow::OnCatalogueItemSelected);
+    connect(menu_, &RollDownMenu::contextMenuRequested, this, &MainWindow::showItemMenu);
     find_ = new RollDownMenuFind(*menu_);
     auto* findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, find_, [this] { find_->open(); });
@@ -135,14 +139,16 @@ void MainWindow::OnCatalogueItemSelected() {
     const QString title = menu_->model().itemDisplayTitle(menu_->SelectedItem());
     setWindowTitle(kTitle + QStringLiteral("——") + title);
     Q_EMIT programmeSelected(title);
-    player_->setURL(QString());
+    if (library_)
+        library_->chosen();
+    playback_.open(QString());
     adPanel_->setVisible(true);
     adText_->setVisible(true);
     adCountdown_->setVisible(true);
     adTimer_->start(AdCountdown::TickMs);
     countdown_.start(countdownClock_());
     // libVLC loads during the countdown rather than after it, when the user is waiting.
-    player_->prepare();
+    playback_.prepare();
 }
 
 void MainWindow::OnAdTimerTick() {
@@ -162,11 +168,12 @@ void MainWindow::PlaySelectedItem() {
     const int chosen = menu_->SelectedItem();
     const RollDownMenuModel::Item* item = menu_->model().item(chosen);
     const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
-    const qint64 from = startPosition_ ? std::max<qint64>(startPosition_(chosen), 0) : 0;
+    const qint64 from = library_ ? std::max<qint64>(library_->startPosition(chosen), 0) : 0;
     Q_EMIT programmePlayed(url);
     awaitingFirstFrame_ = true;
-    playInPlayer(url, from);
-    Q_EMIT programmeStarted(chosen, from);
+    playInPlayer(url, from, item ? item->decoded.text : QString());
+    if (library_)
+        library_->started(chosen, from);
 }
 
 void MainWindow::OnAdPressed() {

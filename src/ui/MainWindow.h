@@ -1,14 +1,16 @@
 #pragma once
 
-#include "playback/EngineOptions.h"
 #include "ui/AdCountdown.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/RollDownMenuLayout.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <functional>
 
+class LibraryService;
 class MediaPlayer;
+class PlaybackController;
 class QAction;
 class QLabel;
 class QTimer;
@@ -20,7 +22,6 @@ class RollDownMenuFind;
 struct MainWindowConfig {
     QString stationHost; // host[:port] of the stream server
     QString adUrl;       // the advertisement page's start address
-    EngineOptions engine;
 };
 
 // The start window: the player, the roll-down catalogue, the advertisement overlay and the menus,
@@ -28,7 +29,8 @@ struct MainWindowConfig {
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(MainWindowConfig config = {});
+    // Shows and drives `playback`, which outlives the window.
+    MainWindow(MainWindowConfig config, PlaybackController& playback);
     ~MainWindow() override;
 
     // Where the program's files are, and the features text the help menu shows; the start-up
@@ -47,11 +49,11 @@ class MainWindow : public QMainWindow {
     QAction* menuAction(const QString& caption) const;
     RollDownMenu& rollDownMenu() const { return *menu_; }
     RollDownMenuFind& find() const { return *find_; }
-    // Where the chosen item starts playing after the countdown, in ms; 0 without it.
-    void setStartPosition(std::function<qint64(int item)> startPosition) {
-        startPosition_ = std::move(startPosition);
-    }
+    // The user's library, once the catalogue is in: it hears of choices and plays, and items
+    // offer its context menu.
+    void setLibrary(LibraryService* library) { library_ = library; }
     MediaPlayer& player() const { return *player_; }
+    PlaybackController& playback() const { return playback_; }
     const AdCountdown& countdown() const { return countdown_; }
     // The monotonic clock the countdown reads, in ms; tests replace it to say when time passes.
     void setCountdownClock(std::function<qint64()> nowMs) { countdownClock_ = std::move(nowMs); }
@@ -60,10 +62,6 @@ class MainWindow : public QMainWindow {
     // The events the window reports, in the order they happen.
     void programmeSelected(const QString& title);
     void programmePlayed(const QString& url);
-    // Once the chosen item has been handed to the player, `fromMs` into it.
-    void programmeStarted(int item, qint64 fromMs);
-    // Home where nothing else took it: play what plays from its start.
-    void startOverRequested();
     void firstFramePainted(); // of what PlaySelectedItem handed over
     void adPressed();
     void adWheelTurned();
@@ -101,15 +99,18 @@ class MainWindow : public QMainWindow {
     // the player's keys from anywhere in the window, the keyboard for what starts playing.
     void letWindowGrow();
     void placeUnits();
-    void playInPlayer(const QString& location, qint64 fromMs = 0);
+    void playInPlayer(const QString& location, qint64 fromMs = 0, const QString& title = {});
+    // An item's context menu (MainWindowLibrary.cpp).
+    void showItemMenu(MenuRow row, const QPoint& globalPos);
 
     const MainWindowConfig config_;
+    PlaybackController& playback_;
+    LibraryService* library_ = nullptr;
     QString programDirectory_;
     QString featuresText_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     RollDownMenuFind* find_ = nullptr;
-    std::function<qint64(int)> startPosition_;
     QWidget* adPanel_ = nullptr;
     QWebEngineView* adView_ = nullptr;
     QLabel* adText_ = nullptr;

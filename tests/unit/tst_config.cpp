@@ -46,7 +46,6 @@ void TestConfig::environmentOverrides() {
     QCOMPARE(config.engine.openTimeout, 1500ms);
     QCOMPARE(config.tracePath, QStringLiteral("/tmp/trace.log"));
     QCOMPARE(config.mainWindow().stationHost, QStringLiteral("127.0.0.1:18080"));
-    QCOMPARE(config.mainWindow().engine.openTimeout, 1500ms);
 }
 
 void TestConfig::emptyOrMalformedValuesKeepTheDefaults() {
