@@ -3,10 +3,33 @@
 #include "catalogue/FileIo.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
 
 namespace library_file {
+
+namespace {
+
+// Far more names than anyone keeps beside the file; past them the file stays where it is.
+constexpr int kAsideNames = 100;
+
+bool setAside(const QString& path) {
+    const QString bad = path + QStringLiteral(".bad");
+    for (int n = 0; n < kAsideNames; ++n) {
+        const QString aside = n == 0 ? bad : bad + QLatin1Char('.') + QString::number(n);
+        // An earlier bad file gives way to this one: the newest is the one worth looking at.
+        QFile::remove(aside);
+        if (QFile::rename(path, aside))
+            return true;
+        // With the name free, the folder itself refused: no other name would do better.
+        if (!QFileInfo::exists(aside))
+            return false;
+    }
+    return false;
+}
+
+} // namespace
 
 std::optional<QJsonObject> parse(const QByteArray& bytes) {
     if (bytes.size() > kMaxBytes)
@@ -30,10 +53,7 @@ Read read(const QString& path) {
         if (std::optional<QJsonObject> root = parse(QByteArray::fromStdString(file.bytes)))
             return {Read::Outcome::Read, *root};
     }
-    // An earlier bad file gives way to this one: the newest is the one worth looking at.
-    const QString aside = path + QStringLiteral(".bad");
-    QFile::remove(aside);
-    QFile::rename(path, aside);
+    setAside(path);
     return {Read::Outcome::SetAside, {}};
 }
 

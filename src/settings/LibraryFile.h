@@ -24,6 +24,9 @@ struct Read {
     Outcome outcome = Outcome::Missing;
     QJsonObject root; // empty unless Read
 };
+// A bad file goes to "<name>.bad", replacing an earlier one there; when something else holds that
+// name (a folder, say), to "<name>.bad.1" and on. Set aside fails only where the folder takes no
+// change, and then no write can replace the file either.
 Read read(const QString& path);
 
 // The bytes written for `root`.

@@ -44,6 +44,7 @@ class TestLibrary : public QObject {
     void fileRules();
     void aMissingFileIsEmptyAndLeftAlone();
     void writesTheBytesItSays();
+    void aBadFileIsKeptWhenItsNameAsideIsTaken();
 };
 
 void TestLibrary::favouritesKeepTheirOrderAndLimit() {
@@ -224,6 +225,37 @@ void TestLibrary::writesTheBytesItSays() {
     // Nothing else is left in the folder: no temporary file.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{u"library.json"_s});
+}
+
+// A folder where the bad file would go does not make the viewer overwrite that file: it goes to
+// the next free name, and stays there through the writes that follow.
+void TestLibrary::aBadFileIsKeptWhenItsNameAsideIsTaken() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"library.json"_s);
+    QVERIFY(QDir(dir.path()).mkdir(u"library.json.bad"_s));
+    QVERIFY(QDir(dir.path()).mkdir(u"library.json.bad.1"_s));
+    writeAll(dir.filePath(u"library.json.bad/note"_s), "mine");
+    writeAll(path, R"({"version":1,"favourites":[)");
+    const library_file::Read read = library_file::read(path);
+    QCOMPARE(read.outcome, library_file::Read::Outcome::SetAside);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad.2"_s)),
+             QByteArray(R"({"version":1,"favourites":[)"));
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad/note"_s)), QByteArray("mine"));
+
+    ProgrammeLibrary library;
+    library.addFavourite({u"走进农家"_s, u"春耕"_s});
+    QVERIFY(library_file::write(path, library.toJson(read.root)));
+    QCOMPARE(library_file::read(path).outcome, library_file::Read::Outcome::Read);
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad.2"_s)),
+             QByteArray(R"({"version":1,"favourites":[)"));
+    // A newer bad file takes the same name: the newest is the one to look at.
+    writeAll(path, "not JSON");
+    QCOMPARE(library_file::read(path).outcome, library_file::Read::Outcome::SetAside);
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad.2"_s)), QByteArray("not JSON"));
+    QCOMPARE(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+        (QStringList{u"library.json.bad"_s, u"library.json.bad.1"_s, u"library.json.bad.2"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestLibrary)
