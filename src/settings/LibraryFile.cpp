@@ -1,11 +1,14 @@
 #include "settings/LibraryFile.h"
 
 #include "catalogue/FileIo.h"
+#include "settings/ProgrammeLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <algorithm>
+#include <vector>
 
 namespace library_file {
 
@@ -31,8 +34,8 @@ bool setAside(const QString& path) {
 
 } // namespace
 
-std::optional<QJsonObject> parse(const QByteArray& bytes) {
-    if (bytes.size() > kMaxBytes)
+std::optional<QJsonObject> parse(const QByteArray& bytes, qint64 limit) {
+    if (bytes.size() > limit)
         return std::nullopt;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
@@ -58,12 +61,50 @@ Read read(const QString& path) {
 }
 
 QByteArray serialise(const QJsonObject& root) {
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QByteArray> content(const QJsonObject& root, qint64 limit) {
+    QByteArray bytes = serialise(root);
+    if (parse(bytes, limit))
+        return bytes;
+    // What each other field adds to the compact whole: "name":value and a comma.
+    struct Field {
+        QString name;
+        qint64 bytes = 0;
+    };
+    std::vector<Field> others;
+    for (auto field = root.constBegin(); field != root.constEnd(); ++field) {
+        if (!ProgrammeLibrary::isOwnField(field.key()))
+            others.push_back(
+                {field.key(), serialise(QJsonObject{{field.key(), field.value()}}).size() - 1});
+    }
+    std::stable_sort(others.begin(), others.end(),
+                     [](const Field& a, const Field& b) { return a.bytes > b.bytes; });
+    QJsonObject fitted = root;
+    qint64 size = bytes.size();
+    for (const Field& field : others) {
+        if (size <= limit)
+            break;
+        fitted.remove(field.name);
+        size -= field.bytes;
+    }
+    bytes = serialise(fitted);
+    if (parse(bytes, limit))
+        return bytes;
+    // Refused for something other than its size: none of the other fields is worth the lists.
+    for (const Field& field : others)
+        fitted.remove(field.name);
+    bytes = serialise(fitted);
+    if (parse(bytes, limit))
+        return bytes;
+    return std::nullopt;
 }
 
 bool write(const QString& path, const QJsonObject& root) {
-    const QByteArray bytes = serialise(root);
-    return writeFileAtomically(path, std::string_view(bytes.constData(), size_t(bytes.size())));
+    const std::optional<QByteArray> bytes = content(root);
+    return bytes &&
+           writeFileAtomically(path, std::string_view(bytes->constData(), size_t(bytes->size())));
 }
 
 } // namespace library_file
