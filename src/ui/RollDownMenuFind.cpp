@@ -3,15 +3,30 @@
 #include "ui/MenuColours.h"
 #include "ui/RollDownMenu.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QShortcut>
+#include <algorithm>
 
 namespace {
 
 constexpr int kItemRole = Qt::UserRole;
 constexpr int kGroupRole = Qt::UserRole + 1;
+
+bool within(const QObject* object, const QObject* ancestor) {
+    for (; object; object = object->parent()) {
+        if (object == ancestor)
+            return true;
+    }
+    return false;
+}
+
+bool reachesWholeWindow(Qt::ShortcutContext context) {
+    return context == Qt::WindowShortcut || context == Qt::ApplicationShortcut;
+}
 
 } // namespace
 
@@ -198,6 +213,27 @@ void RollDownMenuFind::choose(QListWidgetItem* row) {
         menu_.activate({item->group, item->position});
 }
 
+bool RollDownMenuFind::isWindowShortcut(const QKeySequence& keys) const {
+    const QWidget* window = field_->window();
+    const auto matches = [&](const QList<QKeySequence>& shortcuts) {
+        return std::any_of(shortcuts.begin(), shortcuts.end(), [&](const QKeySequence& shortcut) {
+            return shortcut.matches(keys) == QKeySequence::ExactMatch;
+        });
+    };
+    // The field's own context menu has actions for its editing keys; those stay the field's.
+    for (const QAction* action : window->findChildren<QAction*>()) {
+        if (action->isEnabled() && reachesWholeWindow(action->shortcutContext()) &&
+            !within(action, field_) && matches(action->shortcuts()))
+            return true;
+    }
+    for (const QShortcut* shortcut : window->findChildren<QShortcut*>()) {
+        if (shortcut->isEnabled() && reachesWholeWindow(shortcut->context()) &&
+            !within(shortcut, field_) && matches(shortcut->keys()))
+            return true;
+    }
+    return false;
+}
+
 bool RollDownMenuFind::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &menu_) {
         if (event->type() == QEvent::Resize && isOpen())
@@ -227,10 +263,18 @@ bool RollDownMenuFind::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (event->type() == QEvent::ShortcutOverride) {
         // Esc, Enter and the arrows belong to the field while it has the focus, not to the player.
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int key = keyEvent->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Up || key == Qt::Key_Down ||
             key == Qt::Key_Return || key == Qt::Key_Enter) {
             event->accept();
+            return true;
+        }
+        // The window's menus promise their keys everywhere in it: Ctrl+U opens 打开URL rather
+        // than clearing the field as a line edit's own binding would. Left unaccepted, the key
+        // goes to the window's shortcut.
+        if (isWindowShortcut(QKeySequence(keyEvent->keyCombination()))) {
+            event->ignore();
             return true;
         }
     }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <vector>
 
+class QKeySequence;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -42,6 +43,9 @@ class RollDownMenuFind : public QObject {
     void step(int direction);
     void chooseCurrent();
     void choose(QListWidgetItem* row);
+    // Whether the field's window has an enabled action or shortcut on `keys` that the focus in
+    // the field does not keep from firing.
+    bool isWindowShortcut(const QKeySequence& keys) const;
 
     RollDownMenu& menu_;
     QLineEdit* field_;
