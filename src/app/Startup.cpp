@@ -7,7 +7,9 @@
 #include "catalogue/HttpGet.h"
 #include "playback/MediaPlayer.h"
 #include "playback/PlaybackController.h"
+#include "playback/StreamUrl.h"
 #include "settings/LibraryFile.h"
+#include "ui/DownloadService.h"
 #include "ui/LibraryService.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
@@ -149,6 +151,11 @@ void Startup::startLibrary() {
     });
     connect(library_, &LibraryService::resumedAt, this,
             [](qint64 ms) { trace(QStringLiteral("resumed-at %1").arg(ms)); });
+    library_->enableDownloads(
+        config_.downloadsFolder,
+        [host = config_.stationHost](const GbkDecoded& title) { return StreamUrl(title, host); });
+    connect(library_->downloads(), &DownloadService::happened, this,
+            [](const QString& event) { trace(event); });
     library_->load();
 }
 

@@ -81,6 +81,7 @@ class MainWindow : public QMainWindow {
     void OnCatalogueItemSelected();
     void OnAdTimerTick();
     void PlaySelectedItem();
+    void playKept(const QString& file);
     void OnAdPressed();
     void OnAdWheel();
 

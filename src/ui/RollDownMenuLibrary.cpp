@@ -1,5 +1,6 @@
 // The roll-down menu's parts for the user's own groups and for finding: groups that are replaced
-// as a whole, the context menu's request, the key that starts a search, the room for the field.
+// as a whole, items whose detail changes, the context menu's request, the key that starts a
+// search, the room for the field.
 #include "ui/RollDownMenu.h"
 
 #include <QAccessible>
@@ -24,6 +25,13 @@ void RollDownMenu::onLibraryChanged() {
     updateHover();
     QAccessibleEvent reordered(this, QAccessible::ObjectReorder);
     QAccessible::updateAccessibility(&reordered);
+}
+
+// A download's progress: only what one row shows changes, the rows stay as they are.
+void RollDownMenu::onItemDetailChanged(int index) {
+    const RollDownMenuModel::Item* changed = model_.item(index);
+    if (changed && changed->group == openGroup_)
+        update(layout().rowRect({changed->group, changed->position}));
 }
 
 bool RollDownMenu::requestFind(const QKeyEvent* event) {
