@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again && again->packetSize == reader.facts()->packetSize &&
                    again->packetCount == reader.facts()->packetCount);
         FUZZ_CHECK(reader.header().size() <= MmshReader::kMaxHeaderBytes);
+        FUZZ_CHECK(reader.facts()->packetSize <= 0xFFFF - 8);
     } else {
         FUZZ_CHECK(packets == 0);
     }

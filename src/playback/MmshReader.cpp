@@ -20,6 +20,9 @@ constexpr qint64 kHeaderObjectFixed = 30;
 constexpr qint64 kFilePropertiesSize = 104;
 constexpr qint64 kDataObjectHeader = 50;
 constexpr quint32 kBroadcastFlag = 0x01;
+// The most a chunk carries: its 16-bit length counts the packet's own 8 bytes too. A header that
+// says its packets are larger describes no stream, and padding to its size would take gigabytes.
+constexpr quint64 kMaxPacketSize = 0xFFFF - 8;
 // The framing before a chunk's payload: '$', type, length, then the packet's own 8 bytes.
 constexpr qsizetype kFraming = 4;
 constexpr qsizetype kChunkHeader = 12;
@@ -69,7 +72,7 @@ std::optional<AsfFacts> readAsfHeader(QByteArrayView bytes) {
             broadcast = le(bytes, at + 88, 4) & kBroadcastFlag;
             const quint64 least = le(bytes, at + 92, 4);
             const quint64 most = le(bytes, at + 96, 4);
-            if (least != most || least == 0)
+            if (least != most || least == 0 || least > kMaxPacketSize)
                 return std::nullopt;
             facts.packetSize = qint64(least);
             properties = true;

@@ -122,6 +122,12 @@ void TestMmshReader::whatIsNoSuchStreamBreaksTheReader_data() {
     uneven[properties + 96] ^= 1; // packets of two sizes
     QTest::newRow("packets of different sizes")
         << bytesOf(chunk(station::ChunkType::Header, uneven));
+    // Packets of 3.5 GB: no chunk carries one, and padding to that size would take the memory.
+    std::string vast = header;
+    for (const std::size_t at : {properties + 92, properties + 96})
+        vast.replace(at, 4, "\x00\x00\x00\xD0", 4);
+    QTest::newRow("packets larger than a chunk")
+        << bytesOf(chunk(station::ChunkType::Header, vast) + chunk(station::ChunkType::Data, "x"));
     QTest::newRow("more header than it says")
         << bytesOf(chunk(station::ChunkType::Header, header + "x"));
 }
