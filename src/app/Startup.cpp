@@ -115,7 +115,7 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
         hooks_.programDirectory.isEmpty() ? programDataDirectory() : hooks_.programDirectory;
     window_.setProgramFiles(programDirectory_, featuresTextPath(programDirectory_));
     // A folder that cannot be made shows up later as missing data.
-    QDir().mkpath(programDirectory_ + QStringLiteral("/xzwj"));
+    QDir().mkpath(programDirectory_ + TvStation::downloadFolder());
 
     bridge_ = new CatalogueBridge(
         &loading, &window_.rollDownMenu().model(), [this] { reportIncompleteData(); }, this);
@@ -123,7 +123,7 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
     run_ = std::make_unique<CatalogueRunContext>(CatalogueRunContext{
         *bridge_, *clock_,
         hooks_.download ? hooks_.download : [](const std::string& url) { return HttpGet(url); },
-        programDirectory_, config_.stationHost});
+        programDirectory_, config_.station()});
     try {
         auto work = [run = run_.get()] { CatalogueRun(*run); };
         runThread_ = hooks_.startThread ? hooks_.startThread(work) : std::thread(work);

@@ -2,7 +2,6 @@
 
 #include "playback/MediaPlayer.h"
 #include "playback/PlaybackController.h"
-#include "playback/StreamUrl.h"
 #include "settings/Links.h"
 #include "ui/AdView.h"
 #include "ui/Fonts.h"
@@ -29,10 +28,8 @@ qint64 steadyMs() {
         .count();
 }
 
-const QString kTitle = QStringLiteral("Velmora网络电视");
-
 const ui::WindowDefinition& definition() {
-    static const ui::WindowDefinition window{.title = kTitle,
+    static const ui::WindowDefinition window{.title = TvStation::viewerName(),
                                              .outerSize = {745, 498},
                                              .hasMenuBar = true,
                                              .units = {
@@ -70,7 +67,7 @@ const ui::WindowDefinition& definition() {
 MainWindow::MainWindow(MainWindowConfig config, PlaybackController& playback)
     : config_(std::move(config)), playback_(playback) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(kTitle);
+    setWindowTitle(TvStation::viewerName());
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
     buildUnits();
     buildMenus();
@@ -119,7 +116,7 @@ QAction* MainWindow::menuAction(const QString& caption) const {
 void MainWindow::createAdView() {
     if (adView_)
         return;
-    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.adUrl));
+    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.station.adUrl()));
     connect(view->adPage(), &AdPage::reported, this, &MainWindow::reported);
     adView_ = view;
 }
@@ -137,7 +134,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::OnCatalogueItemSelected() {
     const QString title = menu_->model().itemDisplayTitle(menu_->SelectedItem());
-    setWindowTitle(kTitle + QStringLiteral("——") + title);
+    setWindowTitle(TvStation::viewerName() + QStringLiteral("——") + title);
     Q_EMIT programmeSelected(title);
     if (library_)
         library_->chosen();
@@ -167,7 +164,7 @@ void MainWindow::PlaySelectedItem() {
     // The selection is read afresh; the address names the item as the menu shows it.
     const int chosen = menu_->SelectedItem();
     const RollDownMenuModel::Item* item = menu_->model().item(chosen);
-    const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
+    const QString url = config_.station.streamUrl(item ? item->decoded : GbkDecoded());
     const qint64 from = library_ ? std::max<qint64>(library_->startPosition(chosen), 0) : 0;
     Q_EMIT programmePlayed(url);
     awaitingFirstFrame_ = true;

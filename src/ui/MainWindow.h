@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/TvStation.h"
 #include "ui/AdCountdown.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/RollDownMenuLayout.h"
@@ -20,8 +21,7 @@ class RollDownMenuFind;
 
 // What the main window takes from the start-up; fixed for its life.
 struct MainWindowConfig {
-    QString stationHost; // host[:port] of the stream server
-    QString adUrl;       // the advertisement page's start address
+    TvStation station; // the streams' host and the advertisement page
 };
 
 // The start window: the player, the roll-down catalogue, the advertisement overlay and the menus,

@@ -1,8 +1,8 @@
 #include "Processes.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/FileIo.h"
 #include "catalogue/HttpGet.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,7 +50,7 @@ void TestInstalledCopy::keepsItsFilesInTheDataHome() {
     const QString dir = viewer.programDirectory();
     QCOMPARE(dir.sliced(dataHome.size()), u"/velmora-tv"_s);
     std::string expectedCatalogue;
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         const std::string section =
             cutContentSection(HttpGet("http://" + station.address().toStdString() + row.pagePath));
         QVERIFY(section.size() > 1000);

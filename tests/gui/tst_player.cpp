@@ -1,7 +1,7 @@
 #include "CannedServer.h"
 #include "Processes.h"
+#include "catalogue/TvStation.h"
 #include "playback/MediaPlayer.h"
-#include "playback/StreamUrl.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -318,7 +318,7 @@ void TestPlayer::streamsFromTheStation() {
     player.resize(574, 440);
     player.show();
     QVERIFY(QTest::qWaitForWindowExposed(&player));
-    const QString url = StreamUrl(decodeGbk(title.toStdString()), station_->address());
+    const QString url = TvStation(station_->address()).streamUrl(decodeGbk(title.toStdString()));
     player.setURL(scheme + url.mid(url.indexOf(u':')));
     QTRY_COMPARE_WITH_TIMEOUT(player.status(), outcome, 10000);
     if (outcome == Status::Playing)

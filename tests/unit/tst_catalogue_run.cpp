@@ -9,7 +9,7 @@
 namespace {
 
 const CategoryRow& row(int number) {
-    return CategoryTable()[size_t(number - 1)];
+    return TvStation::categories()[size_t(number - 1)];
 }
 
 // Keeps the units as plain texts and records what the run did, in order.
@@ -122,7 +122,7 @@ void TestCatalogueRun::run(Outcome& out, const QString& dir,
                                     }
                                     return std::string();
                                 },
-                                dir, QStringLiteral("station.test:8080")};
+                                dir, TvStation(QStringLiteral("station.test:8080"))};
     CatalogueRun(context);
 }
 
@@ -131,7 +131,7 @@ void TestCatalogueRun::fullRun() {
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
     Outcome out;
     std::map<int, std::string> pages;
-    for (const CategoryRow& r : CategoryTable())
+    for (const CategoryRow& r : TvStation::categories())
         pages[r.number] = page(r, r.entryCount + 2);
     run(out, dir.path(), pages);
 
@@ -149,7 +149,7 @@ void TestCatalogueRun::fullRun() {
     // the hold to 2000.
     QCOMPARE(out.clock.sleeps, (std::vector<std::int32_t>{100, 100, 100, 100, 1100, 500}));
     QCOMPARE(out.units.groups.size(), size_t(5));
-    for (const CategoryRow& r : CategoryTable()) {
+    for (const CategoryRow& r : TvStation::categories()) {
         const auto& [title, items] = out.units.groups[size_t(r.number - 1)];
         QCOMPARE(title, r.label);
         QCOMPARE(int(items.size()), r.entryCount);
@@ -171,7 +171,7 @@ void TestCatalogueRun::failedDownloadsStillFillTheMenu() {
     out.clock.now = 2300; // a slow network: no pacing and no hold
     run(out, dir.path(), {});
     QVERIFY(out.clock.sleeps.empty());
-    for (const CategoryRow& r : CategoryTable()) {
+    for (const CategoryRow& r : TvStation::categories()) {
         QCOMPARE(int(out.units.groups[size_t(r.number - 1)].second.size()), r.entryCount);
         QCOMPARE(fileSize(dir.path() + r.listFile).value(), 0);
     }

@@ -1,16 +1,16 @@
-#include "catalogue/CategoryTable.h"
 #include "catalogue/CombinedCatalogue.h"
+#include "catalogue/TvStation.h"
 
 #include <QTest>
 
 namespace {
 const CategoryRow& row(int number) {
-    return CategoryTable()[size_t(number - 1)];
+    return TvStation::categories()[size_t(number - 1)];
 }
 
 std::string finishedAll() {
     std::string finished;
-    for (const CategoryRow& r : CategoryTable())
+    for (const CategoryRow& r : TvStation::categories())
         finished += r.finishedText;
     return finished;
 }
@@ -51,13 +51,13 @@ void TestCombined::itemTitles() {
 
 void TestCombined::fullCatalogueGroups() {
     CategoryTexts texts;
-    for (const CategoryRow& r : CategoryTable()) {
+    for (const CategoryRow& r : TvStation::categories()) {
         for (int i = 0; i < r.entryCount; ++i)
             texts[size_t(r.number - 1)] += r.label + "|T" + std::to_string(i % 3) + "|L\r\n";
     }
     const auto groups = planMenu(finishedAll(), texts);
     QCOMPARE(groups.size(), size_t(5));
-    for (const CategoryRow& r : CategoryTable()) {
+    for (const CategoryRow& r : TvStation::categories()) {
         const MenuGroupPlan& g = groups[size_t(r.number - 1)];
         QCOMPARE(g.title, r.label);
         QCOMPARE(g.ordinal, r.number);
