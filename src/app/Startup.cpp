@@ -27,7 +27,6 @@ const QString kIncompleteData = QStringLiteral(
     "数据获取不完整，请重新打开软件！\r\n如果重新打开后仍然出现次信息框，请检查网络或防火墙！");
 const QString kRunNotStarted = QStringLiteral("无法启动数据获取，请重新打开软件！");
 const QString kErrorTitle = QStringLiteral("错误！");
-const char* const kTransportItems[] = {"播放", "暂停", "停止"};
 
 // The message boxes of the system: one OK button, no icon.
 QMessageBox* plainMessage(const QString& title, const QString& text) {
@@ -94,8 +93,8 @@ bool Startup::OnMainWindowCreated() {
         loading.exec();
     }
     window_.setLoading(false);
-    for (const char* caption : kTransportItems)
-        window_.menuAction(QString::fromUtf8(caption))->setEnabled(false);
+    for (QAction* action : window_.transportMenuActions())
+        action->setEnabled(false);
     RollDownMenu& menu = window_.rollDownMenu();
     startLibrary();
     if (menu.model().groupCount() > 0)
@@ -188,9 +187,9 @@ void Startup::traceWindow() {
 
 void Startup::traceReady() const {
     QStringList disabled;
-    for (const char* caption : kTransportItems) {
-        if (!window_.menuAction(QString::fromUtf8(caption))->isEnabled())
-            disabled << QString::fromUtf8(caption);
+    for (const QAction* action : window_.transportMenuActions()) {
+        if (!action->isEnabled())
+            disabled << action->text();
     }
     const RollDownMenuModel& model = window_.rollDownMenu().model();
     for (int g = 0; g < model.groupCount(); ++g) {

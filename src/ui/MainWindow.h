@@ -7,6 +7,8 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <functional>
 
 class LibraryService;
@@ -46,7 +48,13 @@ class MainWindow : public QMainWindow {
     // up the loading window's clock.
     void createAdView();
 
+    // 播放, 暂停 and 停止 of the file menu, in that order. They have no handler of their own; the
+    // start-up greys them.
+    const std::array<QAction*, 3>& transportMenuActions() const { return transportActions_; }
+    // The menu bar's item with this caption ("打开(&O)"), or nullptr.
     QAction* menuAction(const QString& caption) const;
+    // The menu items that neither do something nor are handed out; a test keeps this empty.
+    const QStringList& idleMenuItems() const { return idleMenuItems_; }
     RollDownMenu& rollDownMenu() const { return *menu_; }
     RollDownMenuFind& find() const { return *find_; }
     // The user's library, once the catalogue is in: it hears of choices and plays, and items
@@ -108,6 +116,8 @@ class MainWindow : public QMainWindow {
     LibraryService* library_ = nullptr;
     QString programDirectory_;
     QString featuresText_;
+    std::array<QAction*, 3> transportActions_{};
+    QStringList idleMenuItems_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     RollDownMenuFind* find_ = nullptr;

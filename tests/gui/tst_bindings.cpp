@@ -1,6 +1,8 @@
 // The windows' binding tables: a unit or an event that a table names but the window lacks, and a
 // menu item that does nothing, are reported by the builder, and the real tables have none.
+#include "playback/PlaybackController.h"
 #include "ui/Dialogs.h"
+#include "ui/MainWindow.h"
 #include "ui/WindowDefinition.h"
 
 #include <QAction>
@@ -14,6 +16,7 @@ class TestBindings : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void dialogTablesResolve();
+    void mainWindowMenusResolve();
     void unitsThatDoNotResolveAreReported();
     void menuItemsThatDoNothingAreReported();
 };
@@ -27,6 +30,23 @@ class TestBindings : public QObject {
 
 void TestBindings::dialogTablesResolve() {
     VERIFY_NONE(unresolvedDialogBindings());
+}
+
+void TestBindings::mainWindowMenusResolve() {
+    PlaybackController playback;
+    MainWindow window({}, playback);
+    VERIFY_NONE(window.idleMenuItems());
+    // The three items the start-up greys are handed out, not handled, and are the file menu's.
+    const auto* file = window.findChild<QMenu*>(QStringLiteral("文件(&F)"));
+    QVERIFY(file);
+    QStringList handedOut;
+    for (QAction* action : window.transportMenuActions()) {
+        QVERIFY(action);
+        QVERIFY(file->actions().contains(action));
+        handedOut << action->text();
+    }
+    QCOMPARE(handedOut,
+             (QStringList{QStringLiteral("播放"), QStringLiteral("暂停"), QStringLiteral("停止")}));
 }
 
 void TestBindings::unitsThatDoNotResolveAreReported() {
