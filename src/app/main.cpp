@@ -2,11 +2,13 @@
 #include "app/Config.h"
 #include "app/ProcessSetup.h"
 #include "app/QtTranslations.h"
+#include "app/RememberedSettings.h"
 #include "app/Startup.h"
 #include "app/Trace.h"
 #include "playback/PlaybackController.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
+#include "ui/SettingsService.h"
 
 #include <QApplication>
 
@@ -31,6 +33,7 @@ int main(int argc, char* argv[]) {
     if (!startup.OnMainWindowCreated())
         return 1;
     app.setQuitOnLastWindowClosed(true);
+    const auto remembered = rememberSettings(window, playback, startup.programDirectory());
     window.show();
     const int code = app.exec();
     trace(QStringLiteral("exit %1").arg(code));
