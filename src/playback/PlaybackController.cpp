@@ -194,6 +194,10 @@ VideoFrames::Frame PlaybackController::currentFrame() {
     return engine_->currentFrame();
 }
 
+VideoFrames::Frame PlaybackController::latestFrame() {
+    return engine_->latestFrame();
+}
+
 void PlaybackController::announceStatus() {
     Q_EMIT statusChanged(status());
     Q_EMIT statusTextChanged(statusText());

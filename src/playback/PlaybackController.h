@@ -91,6 +91,8 @@ class PlaybackController : public QObject {
 
     // For the view that paints the pictures.
     VideoFrames::Frame currentFrame();
+    // The newest picture for a snapshot, leaving it fresh for the view.
+    VideoFrames::Frame latestFrame();
     PlayerEngine& engine() { return *engine_; }
 
   Q_SIGNALS:

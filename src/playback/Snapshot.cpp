@@ -101,7 +101,7 @@ Result save(PlaybackController& playback, const QString& folder) {
     if (!playback.hasMedia() || status == PlayerStatus::Idle || status == PlayerStatus::Stopped ||
         status == PlayerStatus::CannotPlay)
         return {{}, QStringLiteral("没有正在播放的节目，无法截图")};
-    const VideoFrames::Frame frame = playback.currentFrame();
+    const VideoFrames::Frame frame = playback.latestFrame();
     if (frame.image.isNull())
         return {{}, QStringLiteral("当前没有画面，无法截图")};
     const QImage image = picture(frame.image, frame.aspect);
