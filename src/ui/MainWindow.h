@@ -46,6 +46,10 @@ class MainWindow : public QMainWindow {
     // up the loading window's clock.
     void createAdView();
 
+    // Plays a file or address that comes from outside the window (the command line, a later
+    // start, a drop), as 打开 plays a chosen file.
+    void openLocation(const QString& location);
+
     QAction* menuAction(const QString& caption) const;
     RollDownMenu& rollDownMenu() const { return *menu_; }
     RollDownMenuFind& find() const { return *find_; }
