@@ -1,9 +1,11 @@
 #include "ui/WindowDefinition.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -151,16 +153,46 @@ Units buildUnits(QWidget* client, const std::vector<UnitDefinition>& units,
     return built;
 }
 
-void bindEvents(const Units& units, const std::vector<Binding>& bindings) {
+QStringList bindEvents(const Units& units, const std::vector<Binding>& bindings) {
+    QStringList unresolved;
     for (const Binding& binding : bindings) {
         QWidget* widget = units.value(binding.unit);
-        if (binding.event != UnitEvent::Clicked || !widget)
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (binding.event != UnitEvent::Clicked || !(button || label)) {
+            unresolved << binding.unit;
             continue;
-        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        }
+        if (button)
             QObject::connect(button, &QAbstractButton::clicked, button, binding.handler);
-        else if (auto* label = qobject_cast<QLabel*>(widget))
+        else
             label->installEventFilter(new LabelClickFilter(binding.handler, label));
     }
+    return unresolved;
+}
+
+QStringList addMenus(QMenuBar* bar, const std::vector<Menu>& menus, QObject* context) {
+    QStringList idle;
+    for (const Menu& definition : menus) {
+        QMenu* menu = bar->addMenu(definition.title);
+        menu->setObjectName(definition.title);
+        for (const MenuItem& item : definition.items) {
+            if (item.caption.isEmpty()) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(item.caption);
+            action->setObjectName(item.caption);
+            action->setShortcut(item.shortcut);
+            if (item.handler)
+                QObject::connect(action, &QAction::triggered, context, item.handler);
+            if (item.keep)
+                *item.keep = action;
+            if (!item.handler && !item.keep)
+                idle << item.caption;
+        }
+    }
+    return idle;
 }
 
 } // namespace ui
