@@ -1,0 +1,138 @@
+"""The roll-down menu and its search as a screen reader finds them: the real viewer against the
+real station, its accessible tree read over the accessibility bus, keys typed on its X server.
+
+Usage (as ctest runs it): own_display dbus-run-session -- python3 tst_accessibility.py BIN_DIR
+"""
+
+import os
+import sys
+import unittest
+
+import pyatspi
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import screenreader as sr  # noqa: E402
+
+BIN_DIR = None
+GROUPS = ["新闻联播", "药都时空", "走进农家", "谯城报道", "药都论坛"]
+
+
+def showing(node):
+    return node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def centre(node):
+    x, y, width, height = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return x + width // 2, y + height // 2
+
+
+def at_point(root, point):
+    return root.queryComponent().getAccessibleAtPoint(point[0], point[1], pyatspi.DESKTOP_COORDS)
+
+
+class MenuTest(unittest.TestCase):
+    """One viewer per test, on the test's own bus: nothing a test leaves reaches the next."""
+
+    def setUp(self):
+        # Registered before the viewer starts: it asks which events anybody listens to when it
+        # connects to the bus.
+        self.events = sr.Events("object:state-changed:showing", "focus:",
+                                "object:property-change:accessible-name")
+        self.station = sr.Station(BIN_DIR)
+        self.addCleanup(self.station.close)
+        self.viewer = sr.Viewer(BIN_DIR, self.station)
+        self.addCleanup(self.viewer.close)
+        self.addCleanup(self.events.close)
+        self.window = self.viewer.main_window()
+        self.menu = sr.wait_for("menu 节目菜单", lambda: sr.find(self.window, sr.named("tree", "节目菜单")))
+
+    def child(self, role, name=None):
+        return next((c for c in sr.children(self.menu)
+                     if c.getRoleName() == role and (name is None or c.name == name)), None)
+
+    def search(self, *keys):
+        """Ctrl+F and `keys` typed; the field once it holds them all."""
+        self.viewer.keys("ctrl+f")
+        field = sr.wait_for("find field", lambda: self.child("text", "查找节目"))
+        self.viewer.keys(*keys)
+        sr.wait_for("the typed text", lambda: sr.text_of(field) == "".join(keys))
+        return field
+
+    def test_menu_is_a_named_tree_of_what_shows(self):
+        print("\n-- the main window before a search --")
+        print("\n".join(sr.dump(self.window)))
+        menu = self.menu
+        self.assertTrue(showing(menu))
+        headers = [c for c in sr.children(menu) if c.getRoleName() == "table cell"]
+        self.assertEqual([h.name for h in headers], GROUPS)
+        self.assertTrue(all(showing(h) for h in headers))
+        self.assertTrue(headers[0].getState().contains(pyatspi.STATE_EXPANDED))
+        # 新闻联播's fifty items overflow the band: its scroll bar is the menu's too.
+        bar = self.child("scroll bar")
+        self.assertIsNotNone(bar)
+        self.assertTrue(showing(bar))
+        self.assertIsNone(self.child("text"))
+        self.assertIsNone(self.child("list"))
+        # Hit testing finds what is on screen there, the deepest object first.
+        self.assertEqual(at_point(menu, centre(headers[3])).name, "谯城报道")
+        first = headers[0].getChildAtIndex(0)
+        self.assertEqual(first.name, "新闻联播0112期")
+        self.assertEqual(at_point(menu, centre(first)).name, "新闻联播0112期")
+        self.assertEqual(at_point(menu, centre(bar)).getRoleName(), "scroll bar")
+
+    def test_search_lists_the_matches_under_their_groups_and_counts_them(self):
+        field = self.search("0", "1", "1", "1")
+        matches = sr.wait_for("list of matches", lambda: self.child("list", "找到的节目"))
+        self.assertTrue(showing(field) and field.getState().contains(pyatspi.STATE_FOCUSED))
+        rows = sr.children(matches)
+        self.assertEqual([r.name for r in rows],
+                         ["新闻联播", "新闻联播0111期", "谯城报道", "谯城报道0111期"])
+        self.assertEqual([r.description for r in rows], ["", "新闻联播", "", "谯城报道"])
+        self.assertTrue(all(showing(r) for r in rows))
+        # The count, announced as a notification coming to show, and readable in the tree.
+        self.events.wait("announcement of the count", lambda e: e[:2] == (
+            "object:state-changed:showing", "notification") and e[2:4] == ("找到 2 个节目", 1))
+        self.assertEqual(self.child("notification").name, "找到 2 个节目")
+        print("\n-- the main window with a search open --")
+        print("\n".join(sr.dump(self.window)))
+
+        # The menu's rows lie under the matches: none shows, none is hit there.
+        headers = [c for c in sr.children(self.menu) if c.getRoleName() == "table cell"]
+        self.assertEqual([h.name for h in headers], GROUPS)
+        self.assertFalse(any(showing(h) for h in headers))
+        self.assertFalse(showing(headers[0].getChildAtIndex(0)))
+        self.assertIsNone(self.child("scroll bar"))
+        self.assertEqual(at_point(self.menu, centre(rows[3])).name, "谯城报道0111期")
+        self.assertEqual(at_point(self.menu, centre(field)).name, "查找节目")
+
+        # Down goes to the next match, past its group's name, and says which.
+        self.events.clear()
+        self.viewer.keys("Down")
+        self.events.wait("focus on the next match",
+                         lambda e: e[:3] == ("focus:", "list item", "谯城报道0111期"))
+
+    def test_no_match_is_announced_and_escape_gives_the_menu_back(self):
+        self.search("z", "z", "z")
+        self.events.wait("announcement of no match", lambda e: e[:2] == (
+            "object:state-changed:showing", "notification") and e[2:4] == ("没有找到节目", 1))
+        matches = self.child("list", "找到的节目")
+        self.assertEqual([r.name for r in sr.children(matches)], ["没有找到节目"])
+
+        self.events.clear()
+        self.viewer.keys("Escape")
+        sr.wait_for("the field gone", lambda: self.child("text") is None)
+        self.assertIsNone(self.child("list"))
+        self.assertIsNone(self.child("notification"))
+        headers = [c for c in sr.children(self.menu) if c.getRoleName() == "table cell"]
+        self.assertTrue(all(showing(h) for h in headers))
+        # The focus comes back to the menu's row, and only there: no other widget in between.
+        focus = self.events.wait("focus on the menu's row",
+                                 lambda e: e[:2] == ("focus:", "table cell"))
+        self.assertEqual(focus[2], "新闻联播")
+        self.assertEqual([e[1] for e in self.events.seen if e[0] == "focus:"][-1], "table cell")
+        self.assertNotIn("filler", [e[1] for e in self.events.seen if e[0] == "focus:"])
+
+
+if __name__ == "__main__":
+    BIN_DIR = sys.argv.pop(1)
+    unittest.main(verbosity=2)
