@@ -42,7 +42,8 @@ RollDownMenu::RollDownMenu(QWidget* parent) : QWidget(parent), layout_(model_) {
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setFont(songFont(12));
+    setFont(songFont(desktopPixelSize(12)));
+    whenDesktopTextChanges(this, [this] { setFont(songFont(desktopPixelSize(12))); });
     colours_ = menuColours(palette());
 
     relayout();

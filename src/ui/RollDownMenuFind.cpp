@@ -270,7 +270,10 @@ bool RollDownMenuFind::isWindowShortcut(const QKeySequence& keys) const {
 
 bool RollDownMenuFind::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &menu_) {
-        if (event->type() == QEvent::Resize && isOpen())
+        // The list takes the menu's font when it is filled next.
+        if (event->type() == QEvent::FontChange)
+            stale_ = true;
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::FontChange) && isOpen())
             place();
         return QObject::eventFilter(watched, event);
     }

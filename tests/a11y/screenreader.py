@@ -219,28 +219,32 @@ class Viewer:
                         lambda: next((e for e in self.events() if e.startswith(prefix)), None),
                         timeout)
 
-    def application(self, timeout=30.0):
-        """The viewer's application object on the accessibility bus."""
-        def found():
-            desktop = pyatspi.Registry.getDesktop(0)
-            for app in children(desktop):
-                try:
-                    if app is not None and app.name == APP_NAME and \
-                            app.get_process_id() == self.process.pid:
-                        return app
-                except Exception:
-                    continue
-            return None
-        return wait_for("application " + APP_NAME, found, timeout)
+    def applications(self):
+        """The viewer's application objects on the accessibility bus: Qt's, and GTK's too where
+        a GTK platform theme brings GTK's own bridge into the process."""
+        found = []
+        for app in children(pyatspi.Registry.getDesktop(0)):
+            try:
+                if app is not None and app.name == APP_NAME and \
+                        app.get_process_id() == self.process.pid:
+                    found.append(app)
+            except Exception:  # an application that went meanwhile
+                continue
+        return found
 
     def main_window(self, timeout=60.0):
         """The main window, once the catalogue is in and it shows."""
         self.wait_for_event("ready", timeout)
-        app = self.application()
-        return wait_for("main window", lambda: next(
-            (w for w in children(app) if w is not None and w.getRoleName() == "frame" and
-             w.name.endswith(MAIN_TITLE) and w.getState().contains(pyatspi.STATE_SHOWING)),
-            None))
+
+        def shown():
+            for app in self.applications():
+                for window in children(app):
+                    if window is not None and window.getRoleName() == "frame" and \
+                            window.name.endswith(MAIN_TITLE) and \
+                            window.getState().contains(pyatspi.STATE_SHOWING):
+                        return window
+            return None
+        return wait_for("main window", shown)
 
     def keys(self, *keys):
         """Keys typed on the keyboard into the main window, as a user types them."""
