@@ -6,6 +6,7 @@ Usage (as ctest runs it): own_display dbus-run-session -- python3 tst_accessibil
 
 import os
 import sys
+import tempfile
 import unittest
 
 import pyatspi
@@ -30,8 +31,14 @@ def at_point(root, point):
     return root.queryComponent().getAccessibleAtPoint(point[0], point[1], pyatspi.DESKTOP_COORDS)
 
 
-class MenuTest(unittest.TestCase):
+def height(node):
+    return node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)[3]
+
+
+class ViewerTest(unittest.TestCase):
     """One viewer per test, on the test's own bus: nothing a test leaves reaches the next."""
+
+    environment = {}
 
     def setUp(self):
         # Registered before the viewer starts: it asks which events anybody listens to when it
@@ -40,7 +47,7 @@ class MenuTest(unittest.TestCase):
                                 "object:property-change:accessible-name")
         self.station = sr.Station(BIN_DIR)
         self.addCleanup(self.station.close)
-        self.viewer = sr.Viewer(BIN_DIR, self.station)
+        self.viewer = sr.Viewer(BIN_DIR, self.station, self.environment)
         self.addCleanup(self.viewer.close)
         self.addCleanup(self.events.close)
         self.window = self.viewer.main_window()
@@ -58,6 +65,9 @@ class MenuTest(unittest.TestCase):
         sr.wait_for("the typed text", lambda: sr.text_of(field) == "".join(keys))
         return field
 
+
+class MenuTest(ViewerTest):
+
     def test_menu_is_a_named_tree_of_what_shows(self):
         print("\n-- the main window before a search --")
         print("\n".join(sr.dump(self.window)))
@@ -67,6 +77,9 @@ class MenuTest(unittest.TestCase):
         self.assertEqual([h.name for h in headers], GROUPS)
         self.assertTrue(all(showing(h) for h in headers))
         self.assertTrue(headers[0].getState().contains(pyatspi.STATE_EXPANDED))
+        # The rows at the sizes they are declared for, with the desktop's text at its default.
+        self.assertEqual(height(headers[0]), 24)
+        self.assertEqual(height(headers[0].getChildAtIndex(0)), 20)
         # 新闻联播's fifty items overflow the band: its scroll bar is the menu's too.
         bar = self.child("scroll bar")
         self.assertIsNotNone(bar)
@@ -131,6 +144,44 @@ class MenuTest(unittest.TestCase):
         self.assertEqual(focus[2], "新闻联播")
         self.assertEqual([e[1] for e in self.events.seen if e[0] == "focus:"][-1], "table cell")
         self.assertNotIn("filler", [e[1] for e in self.events.seen if e[0] == "focus:"])
+
+
+class LargeTextTest(ViewerTest):
+    """The desktop's text at 16 pt, set as a GNOME user sets it (the interface font, which GTK
+    keeps in its settings), reaching the viewer through Qt's GTK platform theme."""
+
+    def setUp(self):
+        settings = tempfile.TemporaryDirectory(prefix="velmora-desktop-")
+        self.addCleanup(settings.cleanup)
+        os.makedirs(os.path.join(settings.name, "gtk-3.0"))
+        with open(os.path.join(settings.name, "gtk-3.0", "settings.ini"), "w") as ini:
+            ini.write("[Settings]\ngtk-font-name = DejaVu Sans 16\n")
+        self.environment = {"QT_QPA_PLATFORMTHEME": "gtk3", "XDG_CONFIG_HOME": settings.name}
+        super().setUp()
+
+    def test_menu_rows_and_the_about_window_grow_with_the_text(self):
+        headers = [c for c in sr.children(self.menu) if c.getRoleName() == "table cell"]
+        self.assertEqual([h.name for h in headers], GROUPS)
+        self.assertGreater(height(headers[0]), 24)
+        self.assertGreater(height(headers[0].getChildAtIndex(0)), 20)
+
+        self.viewer.keys("alt+h")
+        self.viewer.keys("a")
+
+        def about():
+            for app in self.viewer.applications():
+                for window in sr.children(app):
+                    if window is not None and window.name == "关于 Velmora网络电视" and \
+                            showing(window):
+                        return window
+            return None
+        window = sr.wait_for("the 关于 window", about)
+        x, y, width, height_ = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        # Declared 372 × 163: the whole window grew.
+        self.assertGreater(width, 372)
+        self.assertGreater(height_, 163)
+        labels = [n.name for n in sr.children(window) if n.getRoleName() == "label"]
+        self.assertIn("E-mail：", labels)
 
 
 if __name__ == "__main__":
