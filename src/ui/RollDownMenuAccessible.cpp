@@ -1,12 +1,11 @@
 #include "ui/RollDownMenuAccessible.h"
 
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuChildren.h"
 #include "ui/RollDownMenuFind.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QChildEvent>
-#include <QEvent>
 #include <QListWidget>
 #include <QMap>
 #include <algorithm>
@@ -115,26 +114,7 @@ class MenuAccessible : public QAccessibleWidget {
     // Whether the notification was last announced as showing.
     bool announced = false;
 
-    // The menu's own widgets that show, bottom to top, less any that lies wholly under another
-    // (the scroll bar under the list of matches).
-    std::vector<QWidget*> shownWidgets() const {
-        std::vector<QWidget*> shown;
-        for (QObject* child : menu()->children()) {
-            auto* widget = qobject_cast<QWidget*>(child);
-            if (widget && !widget->isWindow() && widget->isVisibleTo(menu()))
-                shown.push_back(widget);
-        }
-        std::vector<QWidget*> uncovered;
-        for (size_t i = 0; i < shown.size(); ++i) {
-            const bool under = std::any_of(
-                shown.begin() + qsizetype(i) + 1, shown.end(), [&](const QWidget* above) {
-                    return above->geometry().contains(shown[i]->geometry());
-                });
-            if (!under)
-                uncovered.push_back(shown[i]);
-        }
-        return uncovered;
-    }
+    std::vector<QWidget*> shownWidgets() const { return shownChildWidgets(*menu()); }
     // Whether a widget of the menu's lies over this part of it.
     bool covered(const QRect& local) const {
         const std::vector<QWidget*> widgets = shownWidgets();
@@ -325,50 +305,9 @@ QAccessible::State ResultAccessible::state() const {
     return s;
 }
 
-// The widgets the menu holds come and go (the find field, the matches, the scroll bar): assistive
-// technology hears of each as a child added or removed, and of the rows it covers or uncovers as
-// no longer or again showing.
-class ChildWatcher : public QObject {
-  public:
-    explicit ChildWatcher(RollDownMenu* menu) : QObject(menu), menu_(menu) {
-        menu->installEventFilter(this);
-        for (QObject* child : menu->children())
-            child->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == menu_) {
-            if (event->type() == QEvent::ChildAdded)
-                static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
-        } else if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
-                   watched->isWidgetType() && menu_->isVisible()) {
-            shownOrHidden(static_cast<QWidget*>(watched), event->type() == QEvent::Show);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-  private:
-    void shownOrHidden(QWidget* widget, bool shown) {
-        if (!QAccessible::isActive() || widget->isWindow())
-            return;
-        // A widget hidden is gone from the menu's children, as one destroyed would be.
-        QAccessibleEvent changed(widget,
-                                 shown ? QAccessible::ObjectCreated : QAccessible::ObjectDestroyed);
-        QAccessible::updateAccessibility(&changed);
-        for (const MenuRow& row : menu_->layout().visibleRows()) {
-            if (menu_->layout().rowRect(row).intersects(widget->geometry()))
-                notifyMenuRow(menu_, row,
-                              shown ? QAccessible::ObjectHide : QAccessible::ObjectShow);
-        }
-    }
-
-    RollDownMenu* menu_;
-};
-
 MenuAccessible::MenuAccessible(RollDownMenu* menu) : QAccessibleWidget(menu, QAccessible::Tree) {
     // One interface is made per menu, for its life.
-    new ChildWatcher(menu);
+    watchMenuChildren(menu);
 }
 
 QAccessibleInterface* createAccessible(const QString& className, QObject* object) {

@@ -35,7 +35,7 @@ class RollDownMenuFind : public QObject {
     // The model item of each match shown, top to bottom.
     std::vector<int> shownItems() const;
     // What the search found, as assistive technology announces it ("找到 3 个节目", or kNoMatch);
-    // empty while no matches show.
+    // empty while the list of matches does not show.
     QString resultText() const;
 
   protected:

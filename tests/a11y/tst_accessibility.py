@@ -145,6 +145,12 @@ class MenuTest(ViewerTest):
         self.assertEqual([e[1] for e in self.events.seen if e[0] == "focus:"][-1], "table cell")
         self.assertNotIn("filler", [e[1] for e in self.events.seen if e[0] == "focus:"])
 
+        # Found again as it comes back: what went from the tree is not gone for good.
+        field = self.search("0", "1", "1", "1")
+        self.assertTrue(showing(field))
+        matches = sr.wait_for("list of matches", lambda: self.child("list", "找到的节目"))
+        self.assertEqual(matches.childCount, 4)
+
 
 class LargeTextTest(ViewerTest):
     """The desktop's text at 16 pt, set as a GNOME user sets it (the interface font, which GTK
