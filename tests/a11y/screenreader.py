@@ -246,15 +246,17 @@ class Viewer:
             return None
         return wait_for("main window", shown)
 
-    def keys(self, *keys):
-        """Keys typed on the keyboard into the main window, as a user types them."""
-        window = None
-        for event in self.events():
-            if event.startswith("shown window="):
-                window = event[len("shown window="):]
-        if window is None:
-            raise AssertionError("the main window was never shown")
-        xdotool("windowfocus", "--sync", window)
+    def keys(self, *keys, focus=True):
+        """Keys typed on the keyboard, as a user types them: into the main window, or with
+        `focus` false into whatever has the keyboard now (a popup menu of the viewer's)."""
+        if focus:
+            window = None
+            for event in self.events():
+                if event.startswith("shown window="):
+                    window = event[len("shown window="):]
+            if window is None:
+                raise AssertionError("the main window was never shown")
+            xdotool("windowfocus", "--sync", window)
         xdotool("key", "--clearmodifiers", *keys)
 
     def close(self):
