@@ -2,6 +2,7 @@
 // as a whole, items whose detail changes, the context menu's request, the key that starts a
 // search, the room for the field.
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuAccessible.h"
 
 #include <QAccessible>
 #include <QContextMenuEvent>
@@ -30,8 +31,11 @@ void RollDownMenu::onLibraryChanged() {
 // A download's progress: only what one row shows changes, the rows stay as they are.
 void RollDownMenu::onItemDetailChanged(int index) {
     const RollDownMenuModel::Item* changed = model_.item(index);
-    if (changed && changed->group == openGroup_)
+    if (!changed)
+        return;
+    if (changed->group == openGroup_)
         update(layout().rowRect({changed->group, changed->position}));
+    notifyMenuRow(this, {changed->group, changed->position}, QAccessible::DescriptionChanged);
 }
 
 bool RollDownMenu::requestFind(const QKeyEvent* event) {

@@ -11,6 +11,7 @@
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -99,6 +100,12 @@ void TestDownloadsWindow::downloadsRunTwoAtOnceWithTheirProgress() {
         underWay.match(detail(6, 0)).hasMatch() && underWay.match(detail(6, 1)).hasMatch(), 20000);
     menu_->setOpenGroup(6);
     saveShot(*window_, u"issue25-downloading"_s);
+    // A screen reader hears the row's progress after its title.
+    QAccessibleInterface* downloading = QAccessible::queryAccessibleInterface(menu_)->child(6);
+    QCOMPARE(downloading->text(QAccessible::Name), u"下载中"_s);
+    QCOMPARE(downloading->child(0)->text(QAccessible::Name), titles[0]);
+    QVERIFY(underWay.match(downloading->child(0)->text(QAccessible::Description)).hasMatch());
+    QCOMPARE(downloading->child(3)->text(QAccessible::Description), u"等待中"_s);
 
     // The one waiting says so, and cancelled it goes; the last still waits for a place.
     QCOMPARE(triggerItemMenu(*menu_, {6, 2}, u"取消下载"_s),
