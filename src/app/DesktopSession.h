@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class MainWindow;
+class MprisService;
+class PlaybackController;
+
+// The viewer on the desktop's session bus: the media controls (MPRIS2). Without a session bus the
+// viewer plays as it always did, and the record of events says so.
+class DesktopSession : public QObject {
+    Q_OBJECT
+  public:
+    DesktopSession(PlaybackController& playback, MainWindow& window);
+    ~DesktopSession() override;
+
+  private:
+    std::unique_ptr<MprisService> mpris_;
+};
