@@ -1,6 +1,7 @@
 #include "app/DesktopSession.h"
 
 #include "app/MprisService.h"
+#include "app/ScreenSaverInhibitor.h"
 #include "app/Trace.h"
 #include "ui/MainWindow.h"
 
@@ -25,6 +26,7 @@ DesktopSession::DesktopSession(PlaybackController& playback, MainWindow& window)
                                                             .quit = [&window] { window.close(); }});
     const QString name = mpris_->publish(bus);
     trace(name.isEmpty() ? QStringLiteral("mpris-unavailable") : QStringLiteral("mpris ") + name);
+    inhibitor_ = std::make_unique<ScreenSaverInhibitor>(playback, bus);
 }
 
 DesktopSession::~DesktopSession() = default;
