@@ -103,9 +103,11 @@ void ViewerProcess::start(const QString& stationAddress, const QStringList& extr
         env << QStringLiteral("XDG_DATA_HOME=") + dir_->filePath(QStringLiteral("data"));
     // A name given twice would leave the choice to the C library; the extra one must win.
     for (const QString& extra : extraEnvironment) {
-        const QString name = extra.left(extra.indexOf(QLatin1Char('=')) + 1);
+        const qsizetype equals = extra.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? extra + QLatin1Char('=') : extra.left(equals + 1);
         env.removeIf([&](const QString& entry) { return entry.startsWith(name); });
-        env << extra;
+        if (equals >= 0)
+            env << extra;
     }
     process_.setEnvironment(env);
     dieWithParent(process_);
