@@ -142,7 +142,7 @@ void TestOpenWith::aFileOnTheCommandLinePlaysAfterReady() {
     const QString dir = viewer.programDirectory();
     QCOMPARE(entriesOf(dir), (QStringList{u"spsj.txt"_s, u"velmora-tv.lock"_s, u"xzwj"_s}));
     QCOMPARE(viewer.endWithKey(kWindow, u"ctrl+q"_s, 15000), 0);
-    QCOMPARE(entriesOf(dir), (QStringList{u"spsj.txt"_s, u"xzwj"_s}));
+    QCOMPARE(entriesOf(dir), (QStringList{u"settings.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
     for (const QString& list : kListFiles)
         QVERIFY2(QFileInfo(dir + u'/' + list).size() > 1000, qPrintable(list));
 
@@ -233,7 +233,7 @@ void TestOpenWith::twoStartsAtOnceLoseNothing() {
         for (const QString& list : kListFiles)
             QVERIFY2(QFileInfo(dir + u'/' + list).size() > 1000, qPrintable(list));
         QCOMPARE(QFileInfo(dir + u"/spsj.txt"_s).size() > 1000, true);
-        QCOMPARE(entriesOf(dir), (QStringList{u"library.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
+        QCOMPARE(entriesOf(dir), (QStringList{u"library.json"_s, u"settings.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
         qInfo("round %d: %s kept the folder", round + 1, loser == &a ? "the second" : "the first");
     }
 }
