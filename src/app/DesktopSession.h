@@ -5,6 +5,7 @@
 
 class MainWindow;
 class MprisService;
+class OpenRequests;
 class PlaybackController;
 class ScreenSaverInhibitor;
 
@@ -14,7 +15,7 @@ class ScreenSaverInhibitor;
 class DesktopSession : public QObject {
     Q_OBJECT
   public:
-    DesktopSession(PlaybackController& playback, MainWindow& window);
+    DesktopSession(PlaybackController& playback, MainWindow& window, OpenRequests& opens);
     ~DesktopSession() override;
 
   private:

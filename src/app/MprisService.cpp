@@ -181,6 +181,8 @@ void MprisService::openUri(const QString& uri) {
         refuse(QDBusError::InvalidArgs, QStringLiteral("No address to open"));
     else if (locationKind(uri) == LocationKind::Other)
         refuse(QDBusError::NotSupported, QStringLiteral("Addresses of this kind do not play"));
+    else if (hooks_.open)
+        hooks_.open(uri);
     else
         playback_.open(uri);
 }

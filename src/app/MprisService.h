@@ -18,6 +18,9 @@ class PlaybackController;
 struct MprisHooks {
     std::function<void()> raise; // the main window to the front
     std::function<void()> quit;  // the program ends, as 退出 ends it
+    // Plays an address the player takes, as 打开URL plays it; without it the playback object
+    // opens the address itself.
+    std::function<void(const QString& uri)> open;
 };
 
 // The player as the desktop's media controls (MPRIS2) see it: the object at

@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
     if (!startup.OnMainWindowCreated())
         return 1;
     // The desktop's media controls and screen saver, once there is something to control.
-    DesktopSession desktop(playback, window);
+    DesktopSession desktop(playback, window, opens);
     app.setQuitOnLastWindowClosed(true);
     const auto remembered = rememberSettings(window, playback, startup.programDirectory());
     window.show();

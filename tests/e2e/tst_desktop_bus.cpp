@@ -9,6 +9,7 @@
 #include <QDBusMessage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -103,9 +104,15 @@ void TestDesktopBus::mediaControlsDriveAPlayingProgramme() {
     QTRY_COMPARE_WITH_TIMEOUT(playerctl({u"status"_s}), u"Stopped"_s, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(screenSaver.calls().value(3), u"UnInhibit 2"_s, 10000);
 
-    // Played again and ended from the media controls while it plays: the screen is let go.
-    QCOMPARE(playerctl({u"play"_s}), QString());
+    // A file handed over by the media controls plays as one opened from the menu; ended from
+    // the media controls while it plays, the viewer lets the screen go.
+    const QString file =
+        QUrl::fromLocalFile(QStringLiteral(VELMORA_TEST_MEDIA_DIR "/demo-long.wmv"))
+            .toString(QUrl::FullyEncoded);
+    QCOMPARE(playerctl({u"open"_s, file}), QString());
     QTRY_COMPARE_WITH_TIMEOUT(screenSaver.calls().value(4), kInhibit.arg(3), 20000);
+    QCOMPARE(playerctl({u"metadata"_s, u"xesam:title"_s}), u"demo-long.wmv"_s);
+    QCOMPARE(playerctl({u"metadata"_s, u"xesam:url"_s}), file);
     QDBusConnection control = bus.connect(u"control"_s);
     const QDBusMessage quit = control.call(QDBusMessage::createMethodCall(
         u"org.mpris.MediaPlayer2.velmora-tv"_s, u"/org/mpris/MediaPlayer2"_s,
