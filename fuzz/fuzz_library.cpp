@@ -1,5 +1,6 @@
-// The library file's reader on arbitrary bytes: whatever it accepts keeps to the lists' limits
-// and writes back as content the reader takes again, to the same lists, within the size limit.
+// The library file's reader on arbitrary bytes: whatever it accepts keeps to the lists' limits,
+// with every download's file its own and inside the downloads folder, and writes back as content
+// the reader takes again, to the same lists, within the size limit.
 // Every field it does not know is kept when the whole fits; otherwise those given up are the
 // largest. A second rewrite changes nothing.
 #include "FuzzCheck.h"
@@ -15,11 +16,26 @@
 namespace {
 
 const QStringList kOwnFields{QStringLiteral("version"), QStringLiteral("favourites"),
-                             QStringLiteral("recent"), QStringLiteral("positions")};
+                             QStringLiteral("recent"), QStringLiteral("positions"),
+                             QStringLiteral("downloads")};
+
+bool sameDownloads(const DownloadList& a, const DownloadList& b) {
+    if (a.entries().size() != b.entries().size())
+        return false;
+    for (size_t i = 0; i < a.entries().size(); ++i) {
+        const DownloadEntry& x = a.entries()[i];
+        const DownloadEntry& y = b.entries()[i];
+        if (!(x.key == y.key) || x.state != y.state || x.reason != y.reason ||
+            x.length != y.length || x.copy != y.copy)
+            return false;
+    }
+    return true;
+}
 
 bool sameLists(const ProgrammeLibrary& a, const ProgrammeLibrary& b) {
     if (a.favourites() != b.favourites() || a.recent() != b.recent() ||
-        a.positions().size() != b.positions().size())
+        a.positions().size() != b.positions().size() ||
+        !sameDownloads(a.downloads(), b.downloads()))
         return false;
     for (size_t i = 0; i < a.positions().size(); ++i) {
         if (!(a.positions()[i].key == b.positions()[i].key) ||
@@ -91,6 +107,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const ProgrammeLibrary::Position& position : library.positions())
         FUZZ_CHECK(ProgrammeLibrary::isKeepable(position.key));
+    // Every download is keepable, and no two of them name one file.
+    const std::vector<DownloadEntry>& downloads = library.downloads().entries();
+    FUZZ_CHECK(downloads.size() <= size_t(DownloadList::kMaxEntries));
+    for (size_t i = 0; i < downloads.size(); ++i) {
+        FUZZ_CHECK(ProgrammeLibrary::isKeepable(downloads[i].key));
+        const QString path = DownloadList::relativePath(downloads[i]);
+        FUZZ_CHECK(!path.contains(QStringLiteral("/..")) && path.count(QLatin1Char('/')) == 1 &&
+                   !path.startsWith(QLatin1Char('.')));
+        for (size_t j = 0; j < i; ++j)
+            FUZZ_CHECK(DownloadList::relativePath(downloads[j]) != path);
+    }
 
     const QJsonObject rewritten = library.toJson(*root);
     for (const QString& field : kOwnFields)

@@ -4,9 +4,9 @@
 usage: make_corpus.py BIN_DIR   (BIN_DIR holds velmora-station, e.g. build-rel/bin)
 
 Pages come from velmora-station itself: the five listing pages and the page faults (NUL bytes,
-markers reversed, no start, no end), so the seeds are what the viewer really reads. The other
-seeds are written here. FuzzedDataProvider inputs take strings from the front (a backslash and
-another byte end one) and choices from the back.
+markers reversed, no start, no end), and a played stream, so the seeds are what the viewer really
+reads. The other seeds are written here. FuzzedDataProvider inputs take strings from the front (a
+backslash and another byte end one) and choices from the back.
 """
 import os
 import re
@@ -22,8 +22,8 @@ ANCHORS = [(b"<strong>", 39, 50), (b"<strong>", 8, 50), (b"<strong>", 39, 20),
            (b"<strong>", 39, 48), (b"</a>", -14, 7)]
 
 
-def station(bin_dir, faults):
-    args = [os.path.join(bin_dir, "velmora-station"), "--port", "0"]
+def station(bin_dir, faults, more=()):
+    args = [os.path.join(bin_dir, "velmora-station"), "--port", "0"] + list(more)
     for row, mode in faults.items():
         args += ["--fault", "%d=%s" % (row, mode)]
     proc = subprocess.Popen(args, stdout=subprocess.PIPE)
@@ -83,6 +83,17 @@ def main():
         write("fuzz_gbk", "titles-%d.txt" % row,
               b"".join(l.split(b"|")[1] for l in entry_lines(row, section(page)).split(b"\r\n")[:4]
                        if l))
+    # A played stream as the viewer keeps it, cut after three packets; the first byte places the
+    # cut between the target's two pieces.
+    proc, port = station(bin_dir, {}, ["--stream-fault", "cut=3"])
+    request = urllib.request.Request(
+        "http://127.0.0.1:%d/sp/%%E6%%96%%B0%%E9%%97%%BB.wmv" % port,
+        headers={"Pragma": "no-cache,stream-offset=0:0,xPlayStrm=1,Speed=1000.000"})
+    stream = urllib.request.urlopen(request).read()
+    proc.terminate()
+    write("fuzz_mmsh", "stream", b"\x02" + stream)
+    write("fuzz_mmsh", "stream-at-the-header", b"\x00" + stream[:2000])
+
     proc, port = station(bin_dir, {1: "nul", 2: "markers-reversed", 3: "no-start", 5: "no-end"})
     for row, name in [(1, "nul"), (2, "markers-reversed"), (3, "no-start"), (5, "no-end")]:
         write("fuzz_extraction", "page-%d-%s.html" % (row, name), fetch(port, row))

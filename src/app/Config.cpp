@@ -1,5 +1,7 @@
 #include "app/Config.h"
 
+#include <QStandardPaths>
+
 namespace {
 
 QString textOr(const char* name, const QString& fallback) {
@@ -26,5 +28,8 @@ Config Config::fromEnvironment() {
     if (ok && ms > 0)
         config.engine.openTimeout = std::chrono::milliseconds(ms);
     config.tracePath = qEnvironmentVariable("VELMORA_TRACE");
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!videos.isEmpty())
+        config.downloadsFolder = videos + QStringLiteral("/Velmora网络电视");
     return config;
 }

@@ -14,6 +14,9 @@ struct Config {
     QString adUrl;        // the advertisement page: VELMORA_AD_URL
     EngineOptions engine; // VELMORA_AUDIO_OUTPUT (a libVLC audio output), VELMORA_OPEN_TIMEOUT_MS
     QString tracePath;    // VELMORA_TRACE: where the opt-in record of events goes; empty: none
+    // Where kept programmes go: "Velmora网络电视" in the user's videos folder (XDG_VIDEOS_DIR of
+    // the user's folder settings, by default ~/Videos); empty: none can be kept.
+    QString downloadsFolder;
 
     // The build-time values, with no environment applied.
     static Config defaults();

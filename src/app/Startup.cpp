@@ -8,6 +8,7 @@
 #include "playback/MediaPlayer.h"
 #include "playback/PlaybackController.h"
 #include "settings/LibraryFile.h"
+#include "ui/DownloadService.h"
 #include "ui/LibraryService.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
@@ -148,6 +149,12 @@ void Startup::startLibrary() {
     });
     connect(library_, &LibraryService::resumedAt, this,
             [](qint64 ms) { trace(QStringLiteral("resumed-at %1").arg(ms)); });
+    library_->enableDownloads(config_.downloadsFolder,
+                              [station = config_.station()](const GbkDecoded& title) {
+                                  return station.streamUrl(title);
+                              });
+    connect(library_->downloads(), &DownloadService::happened, this,
+            [](const QString& event) { trace(event); });
     library_->load();
 }
 

@@ -12,6 +12,7 @@ const QString kPositions = QStringLiteral("positions");
 const QString kCategory = QStringLiteral("category");
 const QString kTitle = QStringLiteral("title");
 const QString kMs = QStringLiteral("ms");
+const QString kDownloads = QStringLiteral("downloads");
 
 std::optional<ProgrammeKey> keyFrom(const QJsonValue& value) {
     const QJsonObject entry = value.toObject();
@@ -64,6 +65,7 @@ ProgrammeLibrary ProgrammeLibrary::fromJson(const QJsonObject& root) {
             continue;
         library.keepPosition(*key, qint64(ms.toDouble()));
     }
+    library.downloads_ = DownloadList::fromJson(root.value(kDownloads));
     return library;
 }
 
@@ -79,11 +81,17 @@ QJsonObject ProgrammeLibrary::toJson(const QJsonObject& base) const {
         positions.append(entry);
     }
     root.insert(kPositions, positions);
+    // Written only while it holds something: a library without downloads stays as it was.
+    if (downloads_.entries().empty())
+        root.remove(kDownloads);
+    else
+        root.insert(kDownloads, downloads_.toJson());
     return root;
 }
 
 bool ProgrammeLibrary::isOwnField(const QString& name) {
-    return name == kVersion || name == kFavourites || name == kRecent || name == kPositions;
+    return name == kVersion || name == kFavourites || name == kRecent || name == kPositions ||
+           name == kDownloads;
 }
 
 bool ProgrammeLibrary::isKeepable(const ProgrammeKey& key) {

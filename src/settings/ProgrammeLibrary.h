@@ -1,20 +1,17 @@
 #pragma once
 
+#include "settings/DownloadList.h"
+#include "settings/ProgrammeKey.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <optional>
 #include <vector>
 
-// A programme as the menu names it: its category's label and its title, both exactly as shown.
-struct ProgrammeKey {
-    QString category;
-    QString title;
-    bool operator==(const ProgrammeKey&) const = default;
-};
-
 // What the viewer remembers of the user's programmes between starts: favourites in the order they
-// were added, the programmes played last (most recent first) and where each was left. Pure data
-// with its limits; the file it lives in is LibraryFile's, the decisions LibraryService's.
+// were added, the programmes played last (most recent first), where each was left, and the
+// programmes kept on disk. Pure data with its limits; the file it lives in is LibraryFile's, the
+// decisions LibraryService's.
 class ProgrammeLibrary {
   public:
     static constexpr int kFormatVersion = 1;
@@ -26,7 +23,8 @@ class ProgrammeLibrary {
     // A category or title longer than this (in UTF-16 units) is none of the station's, whose are
     // a few words, and is not kept. It bounds the written lists: 710 entries of two names at
     // most 6 bytes a unit as JSON escapes them, with their keys, come to under 900 000 bytes,
-    // so the lists always fit the file's 1 MiB.
+    // and the downloads (DownloadList::kMaxEntries) to under 140 000 more, so the lists always
+    // fit the file's 1 MiB.
     static constexpr int kMaxNameLength = 100;
 
     // Whether a programme left at `timeMs` of `lengthMs` (0: unknown) is worth resuming.
@@ -65,8 +63,12 @@ class ProgrammeLibrary {
     bool forgetPosition(const ProgrammeKey& key);
     const std::vector<Position>& positions() const { return positions_; }
 
+    const DownloadList& downloads() const { return downloads_; }
+    DownloadList& downloads() { return downloads_; }
+
   private:
     std::vector<ProgrammeKey> favourites_;
     std::vector<ProgrammeKey> recent_;
     std::vector<Position> positions_; // oldest first
+    DownloadList downloads_;
 };

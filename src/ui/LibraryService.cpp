@@ -2,10 +2,12 @@
 
 #include "playback/PlaybackController.h"
 #include "settings/LibraryFile.h"
+#include "ui/DownloadService.h"
 #include "ui/RollDownMenuModel.h"
 
 #include <QCoreApplication>
 #include <QHash>
+#include <algorithm>
 #include <utility>
 
 using GroupKind = RollDownMenuModel::GroupKind;
@@ -19,11 +21,35 @@ LibraryService::LibraryService(RollDownMenuModel& menu, PlaybackController& play
     connect(qApp, &QCoreApplication::aboutToQuit, this, &LibraryService::leave);
 }
 
+void LibraryService::enableDownloads(const QString& folder,
+                                     std::function<QString(const GbkDecoded&)> streamAddress) {
+    if (downloads_)
+        return;
+    streamAddress_ = std::move(streamAddress);
+    downloads_ = new DownloadService(
+        library_.downloads(), folder,
+        [this](const ProgrammeKey& key) -> std::optional<QString> {
+            const int item = stationItemOf(key);
+            if (item < 0)
+                return std::nullopt;
+            return streamAddress_(menu_.item(item)->decoded);
+        },
+        this);
+    connect(downloads_, &DownloadService::listChanged, this, [this] {
+        showGroups();
+        save();
+    });
+    connect(downloads_, &DownloadService::progressChanged, this,
+            &LibraryService::onDownloadProgress);
+}
+
 void LibraryService::load() {
     const library_file::Read read = library_file::read(path_);
     stored_ = read.root;
     library_ = ProgrammeLibrary::fromJson(stored_);
     showGroups();
+    if (downloads_)
+        downloads_->resume();
 }
 
 std::optional<ProgrammeKey> LibraryService::keyOf(int item) const {
@@ -33,12 +59,41 @@ std::optional<ProgrammeKey> LibraryService::keyOf(int item) const {
     return ProgrammeKey{menu_.groupDisplayTitle(source->group), source->decoded.text};
 }
 
-std::optional<ProgrammeKey> LibraryService::favouriteShownAt(int item) const {
+std::optional<ProgrammeKey> LibraryService::programmeAt(int item) const {
     const RollDownMenuModel::Item* entry = menu_.item(item);
-    if (!entry || menu_.groupKind(entry->group) != GroupKind::Favourites ||
-        entry->position >= int(library_.favourites().size()))
+    if (!entry)
         return std::nullopt;
-    return library_.favourites()[size_t(entry->position)];
+    if (entry->source >= 0)
+        return keyOf(item);
+    if (!menu_.isLibraryGroup(entry->group))
+        return std::nullopt;
+    const std::vector<ProgrammeKey>* shown = nullptr;
+    switch (menu_.groupKind(entry->group)) {
+    case GroupKind::Favourites:
+        shown = &library_.favourites();
+        break;
+    case GroupKind::Downloading:
+        shown = &downloadingShown_;
+        break;
+    case GroupKind::Downloaded:
+        shown = &downloadedShown_;
+        break;
+    case GroupKind::Station:
+    case GroupKind::Recent:
+        break;
+    }
+    if (!shown || entry->position >= int(shown->size()))
+        return std::nullopt;
+    return (*shown)[size_t(entry->position)];
+}
+
+int LibraryService::stationItemOf(const ProgrammeKey& key) const {
+    for (int index = 0; index < menu_.stationItemCount(); ++index) {
+        const RollDownMenuModel::Item* item = menu_.item(index);
+        if (item->decoded.text == key.title && menu_.groupDisplayTitle(item->group) == key.category)
+            return index;
+    }
+    return -1;
 }
 
 void LibraryService::showGroups() {
@@ -68,6 +123,29 @@ void LibraryService::showGroups() {
     }
     if (!recent.entries.empty())
         groups.push_back(std::move(recent));
+    // Downloads under way, waiting or failed, then those done: each kept file plays from its
+    // item even when today's catalogue lacks the programme.
+    downloadingShown_.clear();
+    downloadedShown_.clear();
+    RollDownMenuModel::LibraryGroup downloading{kDownloadingGroup, {}, GroupKind::Downloading};
+    RollDownMenuModel::LibraryGroup downloaded{kDownloadedGroup, {}, GroupKind::Downloaded};
+    for (const DownloadEntry& download : library_.downloads().entries()) {
+        RollDownMenuModel::LibraryGroup::Entry entry = entryFor(download.key);
+        if (download.state == DownloadEntry::State::Done) {
+            entry.kept = true;
+            downloaded.entries.push_back(entry);
+            downloadedShown_.push_back(download.key);
+        } else {
+            if (downloads_)
+                entry.detail = downloads_->detail(download.key);
+            downloading.entries.push_back(entry);
+            downloadingShown_.push_back(download.key);
+        }
+    }
+    for (RollDownMenuModel::LibraryGroup* group : {&downloading, &downloaded}) {
+        if (!group->entries.empty())
+            groups.push_back(std::move(*group));
+    }
     menu_.setLibraryGroups(groups);
 }
 
@@ -78,18 +156,26 @@ void LibraryService::save() {
 }
 
 std::optional<LibraryService::ItemMenu> LibraryService::menuFor(int item) const {
-    if (const std::optional<ProgrammeKey> key = keyOf(item))
-        return ItemMenu{library_.isFavourite(*key), true};
-    // A favourite that today's catalogue lacks can still be removed.
-    if (favouriteShownAt(item))
-        return ItemMenu{true, false};
-    return std::nullopt;
+    const std::optional<ProgrammeKey> key = programmeAt(item);
+    if (!key)
+        return std::nullopt;
+    // A favourite that today's catalogue lacks can still be removed, and no more.
+    ItemMenu offer{library_.isFavourite(*key), menu_.isChoosable(item)};
+    if (downloads_) {
+        if (const DownloadEntry* entry = library_.downloads().find(*key)) {
+            offer.download = entry->state;
+            offer.downloadStatus = downloads_->statusLine(*key);
+        } else {
+            // Only a programme of today's catalogue has a stream to keep.
+            offer.canDownload =
+                keyOf(item) && !library_.downloads().isFull() && !downloads_->folder().isEmpty();
+        }
+    }
+    return offer;
 }
 
 void LibraryService::toggleFavourite(int item) {
-    std::optional<ProgrammeKey> key = keyOf(item);
-    if (!key)
-        key = favouriteShownAt(item);
+    const std::optional<ProgrammeKey> key = programmeAt(item);
     if (!key)
         return;
     const bool changed =
@@ -107,7 +193,7 @@ void LibraryService::chosen() {
 }
 
 qint64 LibraryService::startPosition(int item) {
-    const std::optional<ProgrammeKey> key = keyOf(item);
+    const std::optional<ProgrammeKey> key = programmeAt(item);
     if (!key)
         return 0;
     if (std::exchange(startOver_, false)) {
@@ -120,7 +206,7 @@ qint64 LibraryService::startPosition(int item) {
 
 void LibraryService::started(int item, qint64 fromMs) {
     counting_ = false;
-    playing_ = keyOf(item);
+    playing_ = programmeAt(item);
     if (!playing_)
         return;
     playingUrl_ = playback_.location();
@@ -188,5 +274,54 @@ void LibraryService::startOver() {
         const QString url = playingUrl_;
         playback_.open(url, 0, playback_.title());
         playingUrl_ = url;
+    }
+}
+
+void LibraryService::download(int item) {
+    if (const std::optional<ProgrammeKey> key = keyOf(item); key && downloads_)
+        downloads_->add(*key);
+}
+
+void LibraryService::cancelDownload(int item) {
+    if (const std::optional<ProgrammeKey> key = programmeAt(item); key && downloads_)
+        downloads_->cancel(*key);
+}
+
+void LibraryService::retryDownload(int item) {
+    if (const std::optional<ProgrammeKey> key = programmeAt(item); key && downloads_)
+        downloads_->retry(*key);
+}
+
+void LibraryService::deleteDownload(int item) {
+    if (const std::optional<ProgrammeKey> key = programmeAt(item); key && downloads_)
+        downloads_->remove(*key);
+}
+
+std::optional<QString> LibraryService::keptFile(int item) const {
+    const RollDownMenuModel::Item* entry = menu_.item(item);
+    if (!downloads_ || !entry || menu_.groupKind(entry->group) != GroupKind::Downloaded ||
+        !menu_.isLibraryGroup(entry->group) || entry->position >= int(downloadedShown_.size()))
+        return std::nullopt;
+    const DownloadEntry* download =
+        library_.downloads().find(downloadedShown_[size_t(entry->position)]);
+    if (!download || download->state != DownloadEntry::State::Done)
+        return std::nullopt;
+    return downloads_->filePath(*download);
+}
+
+void LibraryService::forgetPosition(int item) {
+    if (const std::optional<ProgrammeKey> key = programmeAt(item);
+        key && library_.forgetPosition(*key))
+        save();
+}
+
+void LibraryService::onDownloadProgress(const ProgrammeKey& key) {
+    const auto shown = std::find(downloadingShown_.begin(), downloadingShown_.end(), key);
+    if (shown == downloadingShown_.end() || !downloads_)
+        return;
+    for (int group = menu_.stationGroupCount(); group < menu_.groupCount(); ++group) {
+        if (menu_.groupKind(group) == GroupKind::Downloading)
+            menu_.setItemDetail(menu_.itemIndex(group, int(shown - downloadingShown_.begin())),
+                                downloads_->detail(key));
     }
 }

@@ -136,6 +136,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::OnCatalogueItemSelected() {
+    // A kept programme chosen among the downloads plays from its file at once, as an opened file
+    // does; chosen anywhere else it is the station's stream after the advertisement.
+    if (library_) {
+        if (const std::optional<QString> file = library_->keptFile(menu_->SelectedItem()))
+            return playKept(*file);
+    }
     const QString title = menu_->model().itemDisplayTitle(menu_->SelectedItem());
     setWindowTitle(TvStation::viewerName() + QStringLiteral("——") + title);
     Q_EMIT programmeSelected(title);
@@ -174,6 +180,27 @@ void MainWindow::PlaySelectedItem() {
     playInPlayer(url, from, item ? item->decoded.text : QString());
     if (library_)
         library_->started(chosen, from);
+}
+
+void MainWindow::playKept(const QString& file) {
+    // A countdown under way for another choice ends here.
+    adTimer_->stop();
+    adPanel_->setVisible(false);
+    adText_->setVisible(false);
+    adCountdown_->setVisible(false);
+    adCountdown_->setText(QString::number(AdCountdown::Seconds));
+    const int chosen = menu_->SelectedItem();
+    const QString title = menu_->model().itemDisplayTitle(chosen);
+    setWindowTitle(TvStation::viewerName() + QStringLiteral("——") + title);
+    Q_EMIT programmeSelected(title);
+    // What plays is left first, so that its position is kept before this one's is asked for:
+    // it may be the same programme.
+    playback_.open(QString());
+    const qint64 from = std::max<qint64>(library_->startPosition(chosen), 0);
+    Q_EMIT programmePlayed(file);
+    awaitingFirstFrame_ = true;
+    playInPlayer(file, from, title);
+    library_->started(chosen, from);
 }
 
 void MainWindow::OnAdPressed() {

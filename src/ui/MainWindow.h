@@ -96,6 +96,7 @@ class MainWindow : public QMainWindow {
     void OnCatalogueItemSelected();
     void OnAdTimerTick();
     void PlaySelectedItem();
+    void playKept(const QString& file);
     void OnAdPressed();
     void OnAdWheel();
 

@@ -19,11 +19,38 @@ void MainWindow::showItemMenu(MenuRow row, const QPoint& globalPos) {
     menu->addAction(offer->favourite ? QStringLiteral("取消收藏") : QStringLiteral("加入收藏"),
                     library_, [this, item] { library_->toggleFavourite(item); });
     if (offer->canPlayFromStart) {
-        menu->addAction(QStringLiteral("从头播放"), library_, [this, row] {
+        menu->addAction(QStringLiteral("从头播放"), library_, [this, row, item] {
+            if (library_->keptFile(item)) {
+                // A kept file plays at once: the position goes before it is asked for.
+                library_->forgetPosition(item);
+                menu_->activate(row);
+                return;
+            }
             // Chosen as a click would choose it, then told to start at the beginning.
             menu_->activate(row);
             library_->startOver();
         });
+    }
+    if (offer->canDownload)
+        menu->addAction(QStringLiteral("下载"), library_,
+                        [this, item] { library_->download(item); });
+    if (offer->download) {
+        menu->addSeparator();
+        menu->addAction(offer->downloadStatus)->setEnabled(false);
+        switch (*offer->download) {
+        case DownloadEntry::State::Failed:
+            menu->addAction(QStringLiteral("重试下载"), library_,
+                            [this, item] { library_->retryDownload(item); });
+            [[fallthrough]];
+        case DownloadEntry::State::Queued:
+            menu->addAction(QStringLiteral("取消下载"), library_,
+                            [this, item] { library_->cancelDownload(item); });
+            break;
+        case DownloadEntry::State::Done:
+            menu->addAction(QStringLiteral("删除"), library_,
+                            [this, item] { library_->deleteDownload(item); });
+            break;
+        }
     }
     menu->popup(globalPos);
 }

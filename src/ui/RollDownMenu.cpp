@@ -37,6 +37,8 @@ RollDownMenu::RollDownMenu(QWidget* parent) : QWidget(parent), layout_(model_) {
     connect(&model_, &RollDownMenuModel::groupAdded, this, &RollDownMenu::onGroupAdded);
     connect(&model_, &RollDownMenuModel::itemAdded, this, &RollDownMenu::onItemAdded);
     connect(&model_, &RollDownMenuModel::libraryChanged, this, &RollDownMenu::onLibraryChanged);
+    connect(&model_, &RollDownMenuModel::itemDetailChanged, this,
+            &RollDownMenu::onItemDetailChanged);
     setAccessibleName(QStringLiteral("节目菜单"));
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
@@ -287,9 +289,16 @@ void RollDownMenu::paintItem(QPainter& painter, MenuRow row, const QRect& rect) 
     painter.setPen(selected    ? colours_.selectedText
                    : choosable ? colours_.itemText
                                : palette().color(QPalette::Disabled, QPalette::Text));
-    const QString title = model_.itemDisplayTitle(model_.itemIndex(row.group, row.position));
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(title, Qt::ElideRight, textRect.width()));
+    const int index = model_.itemIndex(row.group, row.position);
+    const QString title = model_.itemDisplayTitle(index);
+    const QString detail = model_.itemDetail(index);
+    // The detail (a download's progress, say) keeps its place at the right; the title gives way.
+    const int detailWidth = detail.isEmpty() ? 0 : fontMetrics().horizontalAdvance(detail) + 6;
+    painter.drawText(textRect.adjusted(0, 0, -detailWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(title, Qt::ElideRight,
+                                              std::max(0, textRect.width() - detailWidth)));
+    if (!detail.isEmpty())
+        painter.drawText(textRect, Qt::AlignRight | Qt::AlignVCenter, detail);
 }
 
 void RollDownMenu::resizeEvent(QResizeEvent*) {

@@ -79,6 +79,7 @@ class RollDownMenu : public QWidget {
     void onItemAdded(int group, int position);
     // RollDownMenuLibrary.cpp: the library's groups were replaced.
     void onLibraryChanged();
+    void onItemDetailChanged(int index);
     bool requestFind(const QKeyEvent* event);
     void relayout();
     void choose(MenuRow row);

@@ -228,9 +228,15 @@ int RowAccessible::indexOfChild(const QAccessibleInterface* child) const {
 }
 
 QString RowAccessible::text(QAccessible::Text t) const {
-    if (t != QAccessible::Name || !isValid())
+    if (!isValid())
         return {};
     const RollDownMenuModel& model = menu().model();
+    // The detail painted after an item's title (a download's progress or why it failed) is what
+    // a sighted user reads there, so it is spoken after the name.
+    if (t == QAccessible::Description && !row_.isHeader())
+        return model.itemDetail(model.itemIndex(row_.group, row_.position));
+    if (t != QAccessible::Name)
+        return {};
     if (row_.isHeader())
         return model.groupDisplayTitle(row_.group);
     return model.itemDisplayTitle(model.itemIndex(row_.group, row_.position));

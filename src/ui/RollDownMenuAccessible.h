@@ -7,7 +7,8 @@
 class RollDownMenu;
 
 // The roll-down menu as assistive technology sees it: a tree named 节目菜单 whose children are the
-// group headers, each holding its items, every row named by its title and pressable as a click;
+// group headers, each holding its items, every row named by its title, described by the detail
+// shown after it (a download's progress), and pressable as a click;
 // after them the widgets the menu holds while they show (its scroll bar, the find field, the list
 // of matches) and, while a search shows its matches, a notification of what it found. A row that
 // lies under such a widget reports that it does not show.

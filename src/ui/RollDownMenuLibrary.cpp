@@ -1,6 +1,8 @@
 // The roll-down menu's parts for the user's own groups and for finding: groups that are replaced
-// as a whole, the context menu's request, the key that starts a search, the room for the field.
+// as a whole, items whose detail changes, the context menu's request, the key that starts a
+// search, the room for the field.
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuAccessible.h"
 
 #include <QAccessible>
 #include <QContextMenuEvent>
@@ -24,6 +26,16 @@ void RollDownMenu::onLibraryChanged() {
     updateHover();
     QAccessibleEvent reordered(this, QAccessible::ObjectReorder);
     QAccessible::updateAccessibility(&reordered);
+}
+
+// A download's progress: only what one row shows changes, the rows stay as they are.
+void RollDownMenu::onItemDetailChanged(int index) {
+    const RollDownMenuModel::Item* changed = model_.item(index);
+    if (!changed)
+        return;
+    if (changed->group == openGroup_)
+        update(layout().rowRect({changed->group, changed->position}));
+    notifyMenuRow(this, {changed->group, changed->position}, QAccessible::DescriptionChanged);
 }
 
 bool RollDownMenu::requestFind(const QKeyEvent* event) {

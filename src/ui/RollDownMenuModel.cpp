@@ -69,6 +69,23 @@ int RollDownMenuModel::sourceItem(int index) const {
     return found ? found->source : -1;
 }
 
+bool RollDownMenuModel::isChoosable(int index) const {
+    const Item* found = item(index);
+    return found && (found->source >= 0 || found->kept);
+}
+
+void RollDownMenuModel::setItemDetail(int index, const QString& detail) {
+    if (index < 0 || index >= itemCount() || items_[size_t(index)].detail == detail)
+        return;
+    items_[size_t(index)].detail = detail;
+    Q_EMIT itemDetailChanged(index);
+}
+
+QString RollDownMenuModel::itemDetail(int index) const {
+    const Item* found = item(index);
+    return found ? found->detail : QString();
+}
+
 void RollDownMenuModel::setLibraryGroups(const std::vector<LibraryGroup>& groups) {
     if (selected_ >= stationItems_)
         selected_ = sourceItem(selected_);
@@ -81,6 +98,8 @@ void RollDownMenuModel::setLibraryGroups(const std::vector<LibraryGroup>& groups
             const Item* source = item(entry.source);
             Item added = source ? *source : Item{GbkBytes(), GbkDecoded{entry.title}, 0, 0, -1};
             added.source = source && source->source >= 0 ? source->source : -1;
+            added.detail = entry.detail;
+            added.kept = entry.kept;
             added.group = groupIndex;
             added.position = int(group.items.size());
             group.items.push_back(int(items_.size()));

@@ -12,13 +12,14 @@
 //
 // Item indexes count across the whole menu in the order of the AddItem calls. The station's groups
 // and items are only ever appended, so such an index stays valid and names the same item for the
-// model's life. After them come the library's groups (favourites, recently watched), which are
-// replaced as a whole whenever they change; their items stand for station items.
+// model's life. After them come the library's groups (favourites, recently watched, downloads),
+// which are replaced as a whole whenever they change; their items stand for station items, and a
+// kept programme's item plays its file even when today's catalogue lacks it.
 class RollDownMenuModel : public QObject {
     Q_OBJECT
   public:
     // What a group holds: one of the station's categories, or one of the user's own lists.
-    enum class GroupKind { Station, Favourites, Recent };
+    enum class GroupKind { Station, Favourites, Recent, Downloading, Downloaded };
 
     struct Item {
         GbkBytes title;
@@ -26,8 +27,10 @@ class RollDownMenuModel : public QObject {
         int group = 0;
         int position = 0; // within its group
         // The station item this one stands for: its own index for a station item, -1 for a
-        // library entry that today's catalogue does not have, which cannot be chosen.
+        // library entry that today's catalogue does not have, which cannot be chosen unless kept.
         int source = -1;
+        QString detail;    // shown after the title, where the title leaves room
+        bool kept = false; // a programme kept on disk: chosen, its file plays
     };
     struct Group {
         GbkBytes title;
@@ -43,6 +46,8 @@ class RollDownMenuModel : public QObject {
         struct Entry {
             QString title; // shown when `source` is -1
             int source = -1;
+            QString detail;
+            bool kept = false;
         };
         std::vector<Entry> entries;
         GroupKind kind = GroupKind::Favourites;
@@ -85,12 +90,17 @@ class RollDownMenuModel : public QObject {
     GroupKind groupKind(int group) const;
     // -1 for a bad index.
     int sourceItem(int index) const;
-    bool isChoosable(int index) const { return sourceItem(index) >= 0; }
+    bool isChoosable(int index) const;
+    // Changes what an item shows after its title, and nothing else; a bad index is ignored.
+    void setItemDetail(int index, const QString& detail);
+    // Empty for a bad index.
+    QString itemDetail(int index) const;
 
   Q_SIGNALS:
     void groupAdded(int group);
     void itemAdded(int group, int position);
     void libraryChanged();
+    void itemDetailChanged(int index);
 
   private:
     std::vector<Group> groups_;

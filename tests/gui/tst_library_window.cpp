@@ -8,14 +8,10 @@
 #include "ui/RollDownMenu.h"
 #include "ui/RollDownMenuFind.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QContextMenuEvent>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,7 +43,7 @@ class TestLibraryWindow : public QObject {
     void theWholeCatalogueIsSearchedBesideBothGroups();
 
   private:
-    // The context menu of the menu's row, opened by the Menu key as a user would, and its action.
+    // The context menu of the menu's row, opened as a right click does, and its action.
     void triggerFromContextMenu(MenuRow row, const QString& caption);
     void playFirstItem();
     QString libraryPath() const { return hosted_->programDirectory() + u"/library.json"_s; }
@@ -89,24 +85,7 @@ void TestLibraryWindow::init() {
 }
 
 void TestLibraryWindow::triggerFromContextMenu(MenuRow row, const QString& caption) {
-    menu_->setFocus();
-    menu_->setOpenGroup(row.group);
-    const QRect rect = menu_->itemRect(row.group, row.position);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
-                            menu_->mapToGlobal(rect.center()));
-    QApplication::sendEvent(menu_, &event);
-    QMenu* popup = nullptr;
-    QTRY_VERIFY((popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
-    QAction* action = nullptr;
-    QStringList captions;
-    for (QAction* a : popup->actions()) {
-        captions << a->text();
-        if (a->text() == caption)
-            action = a;
-    }
-    QVERIFY2(action, qPrintable(captions.join(u'|')));
-    popup->close();
-    action->trigger();
+    QVERIFY(triggerItemMenu(*menu_, row, caption));
 }
 
 void TestLibraryWindow::favouritesComeAndGoFromTheContextMenu() {

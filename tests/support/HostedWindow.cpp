@@ -7,7 +7,11 @@
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDebug>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -73,6 +77,37 @@ int runHostedTest(QObject& test, int argc, char* argv[]) {
     prepareProcess();
     QApplication app(argc, argv);
     return QTest::qExec(&test, argc, argv);
+}
+
+std::optional<QStringList> triggerItemMenu(RollDownMenu& menu, MenuRow row,
+                                           const QString& caption) {
+    menu.setFocus();
+    menu.setOpenGroup(row.group);
+    const QRect rect = menu.itemRect(row.group, row.position);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
+                            menu.mapToGlobal(rect.center()));
+    QApplication::sendEvent(&menu, &event);
+    QMenu* popup = nullptr;
+    if (!QTest::qWaitFor([&] {
+            return (popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr;
+        }))
+        return std::nullopt;
+    QAction* action = nullptr;
+    QStringList captions;
+    for (QAction* a : popup->actions()) {
+        if (a->isSeparator())
+            continue;
+        captions << (a->isEnabled() ? a->text() : QLatin1Char('[') + a->text() + QLatin1Char(']'));
+        if (a->text() == caption && a->isEnabled())
+            action = a;
+    }
+    popup->close();
+    if (!action) {
+        qWarning() << "no" << caption << "in" << captions;
+        return std::nullopt;
+    }
+    action->trigger();
+    return captions;
 }
 
 void saveShot(QWidget& widget, const QString& name) {

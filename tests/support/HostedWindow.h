@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MainWindow;
 class MediaPlayer;
@@ -64,6 +65,12 @@ class HostedWindow {
 
 // main() of a test that hosts the viewer's windows: the viewer's process settings, then the test.
 int runHostedTest(QObject& test, int argc, char* argv[]);
+
+struct MenuRow;
+// Opens the context menu of the menu's row as a right click does and triggers its entry of that
+// caption; the captions it offered (disabled ones in brackets), or nullopt when it offered no
+// such entry.
+std::optional<QStringList> triggerItemMenu(RollDownMenu& menu, MenuRow row, const QString& caption);
 
 class QWidget;
 // Saves what `widget` shows as `name`.png in $VELMORA_SHOTS_DIR, when that is set: the pictures

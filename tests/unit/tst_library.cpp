@@ -321,6 +321,22 @@ void TestLibrary::theListsAtTheirLimitsFitTheFile() {
     QVERIFY2(content->size() < 900'000, qPrintable(QString::number(content->size())));
     QCOMPARE(ProgrammeLibrary::fromJson(*library_file::parse(*content)).positions().size(),
              size_t(500));
+    // The downloads at their limit as well, each entry as long as it can be written, still fit.
+    for (int n = 0; n < DownloadList::kMaxEntries; ++n) {
+        QVERIFY(library.downloads().add({longName(n), longName(n)}, 900 + n));
+        DownloadEntry& entry = *library.downloads().find({longName(n), longName(n)});
+        entry.state = DownloadEntry::State::Failed;
+        entry.reason = QString(DownloadList::kMaxReasonLength, u'-');
+        entry.length = 9'007'199'254'740'992;
+    }
+    const std::optional<QByteArray> withDownloads = library_file::content(library.toJson());
+    QVERIFY(withDownloads);
+    QVERIFY2(withDownloads->size() < library_file::kMaxBytes,
+             qPrintable(QString::number(withDownloads->size())));
+    const ProgrammeLibrary reread =
+        ProgrammeLibrary::fromJson(*library_file::parse(*withDownloads));
+    QCOMPARE(reread.downloads().entries().size(), size_t(DownloadList::kMaxEntries));
+    QCOMPARE(reread.positions().size(), size_t(500));
 
     // One unit longer, a name is no programme's: not taken, not read.
     const ProgrammeKey tooLong{u"新闻联播"_s, QString(101, u'长')};

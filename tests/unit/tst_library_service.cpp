@@ -3,10 +3,13 @@
 #include "catalogue/Gbk.h"
 #include "playback/PlaybackController.h"
 #include "settings/LibraryFile.h"
+#include "ui/DownloadService.h"
 #include "ui/LibraryService.h"
 #include "ui/RollDownMenuModel.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +34,7 @@ class TestLibraryService : public QObject {
     void aFavouriteGoneFromTheCatalogueCanOnlyBeRemoved();
     void playedProgrammesAreRecentAndResumeWhereLeft();
     void startOverDuringTheCountdownOrWhilePlaying();
+    void aKeptProgrammeTodaysCatalogueLacksStillPlaysFromItsFile();
 
   private:
     // Two station groups as the catalogue run adds them; item 0 is 新闻联播0112.
@@ -202,6 +206,57 @@ void TestLibraryService::startOverDuringTheCountdownOrWhilePlaying() {
     library_->startOver();
     QCOMPARE(seeked.size(), 1);
     QCOMPARE(seeked.at(0).at(0).toLongLong(), 0);
+}
+
+void TestLibraryService::aKeptProgrammeTodaysCatalogueLacksStillPlaysFromItsFile() {
+    QFile file(path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        R"({"version":1,"downloads":[{"category":"新闻联播","title":"旧节目","state":"done"},)"
+        R"({"category":"新闻联播","title":"新闻联播0113","state":"failed","reason":"disk-full"}],)"
+        R"("positions":[{"category":"新闻联播","title":"旧节目","ms":20000}]})");
+    file.close();
+    const QString folder = dir_->filePath(u"videos"_s);
+    QVERIFY(QDir().mkpath(folder + u"/新闻联播"_s));
+    QVERIFY(QFile::link(kLong, folder + u"/新闻联播/旧节目.wmv"_s));
+    fillStation();
+    library_->enableDownloads(folder, [](const GbkDecoded& title) { return title.text; });
+    library_->load();
+
+    // After the station's groups: the failed one with its reason, then the kept one.
+    QCOMPARE(menu_->groupCount(), 4);
+    QCOMPARE(menu_->groupKind(2), GroupKind::Downloading);
+    QCOMPARE(menu_->groupDisplayTitle(2), u"下载中"_s);
+    QCOMPARE(menu_->itemDetail(menu_->itemIndex(2, 0)), u"磁盘已满"_s);
+    QCOMPARE(menu_->groupKind(3), GroupKind::Downloaded);
+    QCOMPARE(menu_->groupDisplayTitle(3), u"已下载"_s);
+    const int kept = menu_->itemIndex(3, 0);
+    QCOMPARE(menu_->itemDisplayTitle(kept), u"旧节目"_s);
+    QCOMPARE(menu_->sourceItem(kept), -1);
+    QVERIFY(menu_->isChoosable(kept));
+    QCOMPARE(library_->keptFile(kept), folder + u"/新闻联播/旧节目.wmv"_s);
+    // Only in 已下载: the same programme elsewhere is the station's stream.
+    QVERIFY(!library_->keptFile(0));
+    const auto offer = library_->menuFor(kept);
+    QVERIFY(offer && offer->canPlayFromStart && !offer->canDownload);
+    QCOMPARE(offer->download, DownloadEntry::State::Done);
+    QCOMPARE(library_->menuFor(menu_->itemIndex(2, 0))->downloadStatus,
+             u"下载失败：磁盘已满，下载停在了这里"_s);
+    QVERIFY(library_->menuFor(2)->canDownload);
+
+    // Played as the window plays it: at once, from where it was left.
+    QSignalSpy resumed(library_.get(), &LibraryService::resumedAt);
+    menu_->select(kept);
+    playback_->open(QString());
+    QCOMPARE(library_->startPosition(kept), 20000);
+    playback_->open(*library_->keptFile(kept), 20000, u"旧节目"_s);
+    library_->started(kept, 20000);
+    QVERIFY(resumed.wait(kPlayerMs));
+    QVERIFY(qAbs(resumed.at(0).at(0).toLongLong() - 20000) < 1000);
+    // Deleted, its file goes and so does the group.
+    library_->deleteDownload(kept);
+    QVERIFY(!QFileInfo::exists(folder + u"/新闻联播/旧节目.wmv"_s));
+    QCOMPARE(menu_->groupCount(), 3);
 }
 
 QTEST_MAIN(TestLibraryService)

@@ -137,6 +137,13 @@ class TestStationMmsh : public QObject {
                                 "stream-offset=5", "stream-offset=-1:-1"})
             QCOMPARE(classifyStreamRequest(headWith({bad})).streamOffset, std::uint64_t(0));
         QVERIFY(!classifyStreamRequest(headWith({"xPlayStrm=10"})).play);
+        // A client that keeps the programme asks for it faster than its rate.
+        QCOMPARE(classifyStreamRequest(headWith({"xPlayStrm=1,Speed=5.000"})).speed, 5.0);
+        QCOMPARE(classifyStreamRequest(headWith({"Speed=1000"})).speed, 1000.0);
+        QCOMPARE(play.speed, 0.0);
+        for (const char* bad : {"Speed=0.500", "Speed=5.", "Speed=1.2345", "Speed=x", "Speed=-2",
+                                "Speed=", "Speed=12345678901"})
+            QCOMPARE(classifyStreamRequest(headWith({bad})).speed, 0.0);
 
         QCOMPARE(streamTitleFromPath("/sp/%E6%96%B0%E9%97%BB.wmv"), std::string("新闻"));
         QCOMPARE(streamTitleFromPath("/sp/.wmv"), std::string());

@@ -178,6 +178,8 @@ class TestStationPages : public QObject {
         StreamFault stream;
         QVERIFY(parseStreamFault("drop=40", stream));
         QVERIFY(stream.kind == StreamFault::Kind::Drop && stream.afterPackets == 40);
+        QVERIFY(parseStreamFault("cut=700", stream));
+        QVERIFY(stream.kind == StreamFault::Kind::Cut && stream.afterPackets == 700);
         QVERIFY(parseStreamFault("stall=0", stream));
         QVERIFY(stream.kind == StreamFault::Kind::Stall && stream.afterPackets == 0);
         for (const char* bad : {"drop", "drop=", "drop=-1", "drop=4x", "reset=4", "=4", "drop =4"})

@@ -72,6 +72,8 @@ bool parseStreamFault(std::string_view option, StreamFault& fault) {
     StreamFault::Kind kind = StreamFault::Kind::None;
     if (mode == "drop")
         kind = StreamFault::Kind::Drop;
+    else if (mode == "cut")
+        kind = StreamFault::Kind::Cut;
     else if (mode == "stall")
         kind = StreamFault::Kind::Stall;
     else

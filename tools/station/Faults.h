@@ -30,15 +30,17 @@ enum class Fault {
 using FaultMap = std::map<int, Fault>; // row 1..5 -> fault
 
 // What every programme stream can be made to do once it has sent a number of data packets: drop
-// (the connection is reset, as when a server goes away) or stall (it stays open, nothing more
-// comes). Descriptions are left alone; only played streams misbehave.
+// (the connection is reset, as when a server goes away; what the client had not read yet may be
+// lost with it), cut (the stream ends there, closed without its end chunk, so the client has
+// every packet sent) or stall (it stays open, nothing more comes). Descriptions are left alone;
+// only played streams misbehave.
 struct StreamFault {
-    enum class Kind { None, Drop, Stall };
+    enum class Kind { None, Drop, Cut, Stall };
     Kind kind = Kind::None;
     std::uint64_t afterPackets = 0;
 };
 
-// Parses "drop=PACKETS" or "stall=PACKETS".
+// Parses "drop=PACKETS", "cut=PACKETS" or "stall=PACKETS".
 bool parseStreamFault(std::string_view option, StreamFault& fault);
 
 std::optional<Fault> parseFaultMode(std::string_view mode);

@@ -141,6 +141,30 @@ std::uint32_t parseU32(std::string_view s) {
     return v;
 }
 
+// "1*DIGIT ["." 1*3DIGIT]", at least 1; 0 for anything else.
+double parseSpeed(std::string_view s) {
+    const std::size_t dot = s.find('.');
+    const std::string_view whole = s.substr(0, dot);
+    const std::string_view fraction = dot == std::string_view::npos ? "" : s.substr(dot + 1);
+    if (whole.empty() || whole.size() > 10 || fraction.size() > 3 ||
+        (dot != std::string_view::npos && fraction.empty()))
+        return 0;
+    double value = 0;
+    for (char c : whole) {
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    double scale = 0.1;
+    for (char c : fraction) {
+        if (c < '0' || c > '9')
+            return 0;
+        value += (c - '0') * scale;
+        scale /= 10;
+    }
+    return value >= 1 ? value : 0;
+}
+
 } // namespace
 
 StreamRequest classifyStreamRequest(const RequestHead& head) {
@@ -157,6 +181,8 @@ StreamRequest classifyStreamRequest(const RequestHead& head) {
                 item.remove_suffix(1);
             if (item == "xPlayStrm=1") {
                 r.play = true;
+            } else if (item.substr(0, 6) == "Speed=") {
+                r.speed = parseSpeed(item.substr(6));
             } else if (item.substr(0, 14) == "stream-offset=") {
                 const std::string_view v = item.substr(14);
                 const std::size_t colon = v.find(':');

@@ -53,6 +53,9 @@ std::optional<ChunkHeader> parseChunkHeader(std::string_view bytes);
 struct StreamRequest {
     bool play = false;              // false: describe
     std::uint64_t streamOffset = 0; // byte offset into the data packets
+    // How many times the clip's own rate the client asks to be sent ("Speed=5.000", as a client
+    // that keeps the programme asks); 0 when it does not ask.
+    double speed = 0;
 };
 
 // Describe or play, and where to start, from the request's Pragma headers.

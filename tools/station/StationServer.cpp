@@ -110,11 +110,16 @@ void StationServer::servePage(Connection& c, int row, const RequestHead& head) {
 
 // The stream fault, once its packets have gone out.
 void StationServer::misbehave(Connection& c, const StreamFault& fault) {
-    log((fault.kind == StreamFault::Kind::Drop ? "stream dropped after "
-                                               : "stream stalled after ") +
-        std::to_string(fault.afterPackets) + " packets");
+    const char* what = fault.kind == StreamFault::Kind::Drop  ? "stream dropped after "
+                       : fault.kind == StreamFault::Kind::Cut ? "stream cut after "
+                                                              : "stream stalled after ";
+    log(what + std::to_string(fault.afterPackets) + " packets");
     if (fault.kind == StreamFault::Kind::Stall) {
         c.holdUntilClientGoes();
+        return;
+    }
+    if (fault.kind == StreamFault::Kind::Cut) {
+        c.lingeringClose();
         return;
     }
     // No lingering: the close that follows resets the connection.
@@ -162,7 +167,13 @@ void StationServer::serveStream(Connection& c, const RequestHead& head, std::str
         const std::uint64_t firstPacket = request.streamOffset / layout.packetSize;
         if (firstPacket > 0)
             log("play from packet " + std::to_string(firstPacket));
-        const double rate = layout.bytesPerSecond() * config_.paceFactor;
+        double factor = config_.paceFactor;
+        if (request.speed > 0) {
+            factor =
+                config_.maxSpeed > 0 ? std::min(request.speed, config_.maxSpeed) : request.speed;
+            log("speed " + std::to_string(factor));
+        }
+        const double rate = layout.bytesPerSecond() * factor;
         // The first seconds go out at once so the player's buffer fills without waiting.
         const double burstBytes = rate * 3.0;
         const auto start = Clock::now();

@@ -35,6 +35,8 @@ struct StationConfig {
     int headTimeoutMs = 30000; // an idle client is dropped after this
     // Stream pacing relative to the clip's own data rate; <= 0 sends as fast as the client reads.
     double paceFactor = 1.5;
+    // The most a client that asks for a speed (Pragma: Speed=) is given; <= 0: what it asks.
+    double maxSpeed = 0;
 };
 
 class StationServer {

@@ -18,13 +18,18 @@ namespace {
 void usage(std::FILE* to) {
     std::fputs(
         "usage: velmora-station [--port N] [--media DIR] [--fault ROW=MODE]... [--stream-fault F]\n"
+        "                       [--max-speed X]\n"
         "  --port N         listen on 127.0.0.1:N (0, the default, picks a free port)\n"
         "  --media DIR      demo clips (default: ../media beside the executable)\n"
         "  --fault ROW=MODE make category page ROW (1..5) misbehave; MODE is one of\n"
         "                   404 stall oversize stall-mid drip truncated huge redirect-loop\n"
         "                   redirect-ftp garbage nul markers-reversed no-start no-end close\n"
         "  --stream-fault F every played stream misbehaves after N data packets; F is\n"
-        "                   drop=N (the connection is reset) or stall=N (nothing more is sent)\n"
+        "                   drop=N (the connection is reset), cut=N (it is closed without the\n"
+        "                   stream's end) or stall=N (nothing more is sent)\n"
+        "  --max-speed X    a client asking for a stream faster than the clip's own rate\n"
+        "                   (Pragma: Speed=, as one keeping the programme asks) gets at most X\n"
+        "                   times that rate (default: what it asks)\n"
         "Hostile advertisement pages for the viewer's tests: /ad/hostile/NAME, reporting to\n"
         "/ad/beacon?WHAT (logged like every request). NAME is one of\n",
         to);
@@ -62,6 +67,15 @@ int main(int argc, char** argv) {
                 return 2;
             }
             config.port = static_cast<std::uint16_t>(port);
+        } else if (arg == "--max-speed" && hasValue) {
+            const std::string_view v = argv[++i];
+            double speed = 0;
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), speed);
+            if (ec != std::errc() || end != v.data() + v.size() || !(speed >= 1)) {
+                std::fprintf(stderr, "velmora-station: bad speed '%s'\n", argv[i]);
+                return 2;
+            }
+            config.maxSpeed = speed;
         } else if (arg == "--media" && hasValue) {
             config.mediaDir = argv[++i];
         } else if (arg == "--fault" && hasValue) {
