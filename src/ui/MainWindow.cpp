@@ -2,9 +2,9 @@
 
 #include "playback/MediaPlayer.h"
 #include "playback/PlaybackController.h"
-#include "playback/StreamUrl.h"
 #include "settings/Links.h"
 #include "ui/AdView.h"
+#include "ui/DropOpener.h"
 #include "ui/Fonts.h"
 #include "ui/LibraryService.h"
 #include "ui/RollDownMenu.h"
@@ -29,10 +29,8 @@ qint64 steadyMs() {
         .count();
 }
 
-const QString kTitle = QStringLiteral("Velmora网络电视");
-
 const ui::WindowDefinition& definition() {
-    static const ui::WindowDefinition window{.title = kTitle,
+    static const ui::WindowDefinition window{.title = TvStation::viewerName(),
                                              .outerSize = {745, 498},
                                              .hasMenuBar = true,
                                              .units = {
@@ -70,7 +68,7 @@ const ui::WindowDefinition& definition() {
 MainWindow::MainWindow(MainWindowConfig config, PlaybackController& playback)
     : config_(std::move(config)), playback_(playback) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(kTitle);
+    setWindowTitle(TvStation::viewerName());
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
     buildUnits();
     buildMenus();
@@ -106,6 +104,8 @@ void MainWindow::buildUnits() {
     find_ = new RollDownMenuFind(*menu_);
     auto* findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, find_, [this] { find_->open(); });
+    // The player's area only: the advertisement over it takes no drops.
+    new DropOpener(*player_, [this](const QString& location) { openLocation(location); });
     connect(player_, &MediaPlayer::framePainted, this, [this] {
         if (std::exchange(awaitingFirstFrame_, false))
             Q_EMIT firstFramePainted();
@@ -119,7 +119,7 @@ QAction* MainWindow::menuAction(const QString& caption) const {
 void MainWindow::createAdView() {
     if (adView_)
         return;
-    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.adUrl));
+    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.station.adUrl()));
     connect(view->adPage(), &AdPage::reported, this, &MainWindow::reported);
     adView_ = view;
 }
@@ -137,7 +137,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::OnCatalogueItemSelected() {
     const QString title = menu_->model().itemDisplayTitle(menu_->SelectedItem());
-    setWindowTitle(kTitle + QStringLiteral("——") + title);
+    setWindowTitle(TvStation::viewerName() + QStringLiteral("——") + title);
     Q_EMIT programmeSelected(title);
     if (library_)
         library_->chosen();
@@ -167,7 +167,7 @@ void MainWindow::PlaySelectedItem() {
     // The selection is read afresh; the address names the item as the menu shows it.
     const int chosen = menu_->SelectedItem();
     const RollDownMenuModel::Item* item = menu_->model().item(chosen);
-    const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
+    const QString url = config_.station.streamUrl(item ? item->decoded : GbkDecoded());
     const qint64 from = library_ ? std::max<qint64>(library_->startPosition(chosen), 0) : 0;
     Q_EMIT programmePlayed(url);
     awaitingFirstFrame_ = true;

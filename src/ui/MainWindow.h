@@ -1,11 +1,14 @@
 #pragma once
 
+#include "catalogue/TvStation.h"
 #include "ui/AdCountdown.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/RollDownMenuLayout.h"
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <functional>
 
 class LibraryService;
@@ -20,8 +23,7 @@ class RollDownMenuFind;
 
 // What the main window takes from the start-up; fixed for its life.
 struct MainWindowConfig {
-    QString stationHost; // host[:port] of the stream server
-    QString adUrl;       // the advertisement page's start address
+    TvStation station; // the streams' host and the advertisement page
 };
 
 // The start window: the player, the roll-down catalogue, the advertisement overlay and the menus,
@@ -46,7 +48,17 @@ class MainWindow : public QMainWindow {
     // up the loading window's clock.
     void createAdView();
 
+    // Plays a file or address that comes from outside the window (the command line, a later
+    // start, a drop), as 打开 plays a chosen file.
+    void openLocation(const QString& location);
+
+    // 播放, 暂停 and 停止 of the file menu, in that order. They have no handler of their own; the
+    // start-up greys them.
+    const std::array<QAction*, 3>& transportMenuActions() const { return transportActions_; }
+    // The menu bar's item with this caption ("打开(&O)"), or nullptr.
     QAction* menuAction(const QString& caption) const;
+    // The menu items that neither do something nor are handed out; a test keeps this empty.
+    const QStringList& idleMenuItems() const { return idleMenuItems_; }
     RollDownMenu& rollDownMenu() const { return *menu_; }
     RollDownMenuFind& find() const { return *find_; }
     // The user's library, once the catalogue is in: it hears of choices and plays, and items
@@ -108,6 +120,8 @@ class MainWindow : public QMainWindow {
     LibraryService* library_ = nullptr;
     QString programDirectory_;
     QString featuresText_;
+    std::array<QAction*, 3> transportActions_{};
+    QStringList idleMenuItems_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     RollDownMenuFind* find_ = nullptr;

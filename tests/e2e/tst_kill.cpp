@@ -6,9 +6,9 @@
 // same functions the viewer uses (writeDataFile, writeIniValue), and kills that many times.
 #include "Processes.h"
 #include "StationPages.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/FileIo.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 #include "settings/IniFile.h"
 #include "settings/LibraryFile.h"
 #include "settings/ProgrammeLibrary.h"
@@ -178,7 +178,7 @@ void TestKill::killedViewerLeavesWholeFiles() {
     // What each file may hold: the old content, or one of the whole contents a start writes.
     std::vector<std::string> pages;
     std::string catalogue;
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         pages.push_back(station::buildCategoryPage(row.number));
         for (const std::string& line : extractEntryLines(row, cutContentSection(pages.back())))
             catalogue += line;
@@ -191,7 +191,7 @@ void TestKill::killedViewerLeavesWholeFiles() {
         ViewerProcess viewer;
         const QString dir = viewer.programDirectory();
         QVERIFY(QDir().mkpath(dir + QStringLiteral("/xzwj")));
-        for (const CategoryRow& row : CategoryTable())
+        for (const CategoryRow& row : TvStation::categories())
             QVERIFY(writeFileAtomically(dir + row.listFile, old));
         QVERIFY(writeFileAtomically(dir + QStringLiteral("/spsj.txt"), old));
         viewer.start(station.address());
@@ -200,7 +200,7 @@ void TestKill::killedViewerLeavesWholeFiles() {
         QTest::qWait(QRandomGenerator::global()->bounded(0, 900));
         viewer.kill();
 
-        for (const CategoryRow& row : CategoryTable()) {
+        for (const CategoryRow& row : TvStation::categories()) {
             // The step writes the whole page, then replaces it with the content section.
             const std::string content = readWholeFile(dir + row.listFile).value();
             const std::string& page = pages[size_t(row.number - 1)];
