@@ -58,6 +58,16 @@ qint64 pss(qint64 pid) {
     return 0;
 }
 
+qint64 statusField(qint64 pid, const char* name) {
+    const QByteArray key = QByteArray(name) + ':';
+    for (const QByteArray& line :
+         readProcFile(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 qint64 treePss(qint64 root) {
     qint64 total = 0;
     for (qint64 pid : processTree(root))
@@ -107,12 +117,16 @@ bool clickInWindow(const QString& window, int x, int y, int clicks) {
     return xdotool.waitForFinished(15000) && xdotool.exitCode() == 0;
 }
 
-Station::Station(const QString& mediaDir) {
-    process_.start(
-        kBin + QStringLiteral("/velmora-station"),
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--media"), mediaDir});
+Station::Station(const QString& mediaDir, const QStringList& options) {
+    process_.start(kBin + QStringLiteral("/velmora-station"),
+                   QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                               QStringLiteral("--media"), mediaDir} +
+                       options);
     const QDeadlineTimer deadline(10000);
-    while (address_.isEmpty() && !deadline.hasExpired() && process_.waitForReadyRead(100)) {
+    // A busy machine may take longer than one wait to start it.
+    while (address_.isEmpty() && !deadline.hasExpired() &&
+           process_.state() != QProcess::NotRunning) {
+        process_.waitForReadyRead(100);
         while (process_.canReadLine()) {
             const QString line = QString::fromUtf8(process_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("listening on ")))
@@ -128,12 +142,20 @@ Station::~Station() {
     process_.waitForFinished(3000);
 }
 
-std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder) {
+QByteArray Station::takeLog() {
+    // Without an event loop the pipe is read only when asked to.
+    while (process_.waitForReadyRead(0)) {
+    }
+    return process_.readAll();
+}
+
+std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder,
+                                          const QStringList& options) {
     if (!QFile::link(kBin + QStringLiteral("/../media/") + name, folder.filePath(name))) {
         std::printf("no %s beside the binaries\n", qPrintable(name));
         return nullptr;
     }
-    auto station = std::make_unique<Station>(folder.path());
+    auto station = std::make_unique<Station>(folder.path(), options);
     if (station->address().isEmpty()) {
         std::printf("the station did not start\n");
         return nullptr;
@@ -160,8 +182,20 @@ Viewer::Viewer(const QString& station) {
     process_.setWorkingDirectory(QDir::tempPath());
     process_.setStandardOutputFile(dir_.filePath(QStringLiteral("output.log")));
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("output.log")), QIODevice::Append);
-    process_.start(dir_.filePath(QStringLiteral("velmora-tv")), {});
+    // BENCH_VIEWER_WRAP runs the viewer under a tool: "heaptrack --record-only -o /tmp/h", say.
+    QStringList command = QProcess::splitCommand(qEnvironmentVariable("BENCH_VIEWER_WRAP"));
+    command << dir_.filePath(QStringLiteral("velmora-tv"));
+    process_.start(command.takeFirst(), command);
     process_.waitForStarted();
+}
+
+qint64 Viewer::viewerPid() const {
+    const QString program = dir_.filePath(QStringLiteral("velmora-tv"));
+    for (qint64 pid : processTree(pid())) {
+        if (QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)) == program)
+            return pid;
+    }
+    return pid();
 }
 
 Viewer::~Viewer() {

@@ -20,6 +20,8 @@ QByteArray readProcFile(const QString& path);
 std::vector<qint64> processTree(qint64 root);
 // Proportional set size, kB.
 qint64 pss(qint64 pid);
+// A "Name: N kB" field of /proc/PID/status (RssAnon, VmRSS, Threads, ...); -1 when absent.
+qint64 statusField(qint64 pid, const char* name);
 qint64 treePss(qint64 root);
 // Clock ticks of user and system time, per process of the tree.
 std::map<qint64, qint64> treeCpu(qint64 root);
@@ -42,11 +44,14 @@ bool clickInWindow(const QString& window, int x, int y, int clicks = 1);
 
 class Station {
   public:
-    explicit Station(const QString& mediaDir);
+    // `options` go to velmora-station as they are (--stream-fault drop=N, say).
+    explicit Station(const QString& mediaDir, const QStringList& options = {});
     ~Station();
     QString address() const { return address_; }
     // The station logs every request; its pipe must not fill up.
     void drain() { process_.readAll(); }
+    // What it logged since last asked, taken out of the pipe.
+    QByteArray takeLog();
 
   private:
     QProcess process_;
@@ -55,14 +60,19 @@ class Station {
 
 // A station that serves the one clip `name` from the build's media, in a folder of its own.
 // Null, with the reason printed, when it cannot start.
-std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder);
+std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder,
+                                          const QStringList& options = {});
 
 // The real viewer, a copy of it in a folder of its own, tracing into that folder.
 class Viewer {
   public:
     explicit Viewer(const QString& station);
     ~Viewer();
+    // The process started, the root of the tree; under BENCH_VIEWER_WRAP, the wrapper.
     qint64 pid() const { return process_.processId(); }
+    // The viewer itself, found in the tree; pid() when there is no wrapper.
+    qint64 viewerPid() const;
+    QString tracePath() const { return dir_.filePath(QStringLiteral("trace.log")); }
 
     // The time of the first trace event starting with `prefix`, and the event.
     std::optional<std::pair<qint64, QString>> event(const QString& prefix) const;

@@ -80,6 +80,7 @@ TransportBar::TransportBar(PlaybackController& playback, PlayerActions& actions,
     connect(&playback, &PlaybackController::timesChanged, this, &TransportBar::showTimes);
     connect(&playback, &PlaybackController::volumeChanged, this, &TransportBar::showVolume);
     connect(&playback, &PlaybackController::mutedChanged, this, &TransportBar::showMuted);
+    drawIcons();
     showFullScreenState(false);
     showStatus();
     showVolume(playback.volume());
@@ -105,7 +106,7 @@ QToolButton* TransportBar::addButton(const char* name, QAction* action) {
 void TransportBar::showStatus() {
     status_->setText(playback_.statusText());
     running_ = isRunning(playback_.status());
-    paintIcons();
+    showIcons();
 }
 
 void TransportBar::showTimes(qint64 time, qint64 length) {
@@ -126,27 +127,35 @@ void TransportBar::showVolume(int volume) {
 void TransportBar::showMuted(bool muted) {
     mute_->setChecked(muted);
     muted_ = muted;
-    paintIcons();
+    showIcons();
 }
 
 void TransportBar::showFullScreenState(bool on) {
     fullScreenOn_ = on;
-    paintIcons();
+    showIcons();
 }
 
-void TransportBar::paintIcons() {
-    const QPalette& colours = palette();
-    playPause_->setIcon(
-        transportIcon(running_ ? TransportIcon::Pause : TransportIcon::Play, colours));
-    stop_->setIcon(transportIcon(TransportIcon::Stop, colours));
-    mute_->setIcon(transportIcon(muted_ ? TransportIcon::Muted : TransportIcon::Volume, colours));
-    fullScreen_->setIcon(transportIcon(
-        fullScreenOn_ ? TransportIcon::LeaveFullScreen : TransportIcon::FullScreen, colours));
+void TransportBar::drawIcons() {
+    for (int kind = 0; kind < kTransportIconCount; ++kind)
+        icons_[size_t(kind)] = transportIcon(TransportIcon(kind), palette());
+    showIcons();
+}
+
+void TransportBar::showIcons() {
+    const auto show = [this](QToolButton* button, TransportIcon kind) {
+        const QIcon& icon = icons_[size_t(kind)];
+        if (button && button->icon().cacheKey() != icon.cacheKey())
+            button->setIcon(icon);
+    };
+    show(playPause_, running_ ? TransportIcon::Pause : TransportIcon::Play);
+    show(stop_, TransportIcon::Stop);
+    show(mute_, muted_ ? TransportIcon::Muted : TransportIcon::Volume);
+    show(fullScreen_, fullScreenOn_ ? TransportIcon::LeaveFullScreen : TransportIcon::FullScreen);
 }
 
 void TransportBar::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
-        paintIcons();
+        drawIcons();
     QWidget::changeEvent(event);
 }
 

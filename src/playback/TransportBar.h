@@ -1,8 +1,11 @@
 #pragma once
 
 #include "playback/PlayerStatus.h"
+#include "playback/TransportIcons.h"
 
+#include <QIcon>
 #include <QWidget>
+#include <array>
 
 class PlaybackController;
 class PlayerActions;
@@ -34,19 +37,25 @@ class TransportBar : public QWidget {
     void showTimes(qint64 time, qint64 length);
     void showVolume(int volume);
     void showMuted(bool muted);
-    // Draws the pictures anew in the palette's colours for what they show now.
-    void paintIcons();
+    // Draws every picture anew in the palette's colours.
+    void drawIcons();
+    // Gives each button the picture for what it shows now, where that changed.
+    void showIcons();
 
     PlaybackController& playback_;
-    QSlider* seek_;
-    QToolButton* playPause_;
-    QToolButton* stop_;
-    QLabel* time_;
-    QLabel* status_;
-    QToolButton* mute_;
-    QSlider* volume_;
-    QToolButton* fullScreen_;
+    QSlider* seek_ = nullptr;
+    QToolButton* playPause_ = nullptr;
+    QToolButton* stop_ = nullptr;
+    QLabel* time_ = nullptr;
+    QLabel* status_ = nullptr;
+    QToolButton* mute_ = nullptr;
+    QSlider* volume_ = nullptr;
+    QToolButton* fullScreen_ = nullptr;
     bool running_ = false;
     bool muted_ = false;
     bool fullScreenOn_ = false;
+    // Drawn once a palette. The status changes many times a second while a stream buffers; a
+    // fresh icon each time left its pixmaps in Qt's pixmap cache under keys never asked for
+    // again, and the viewer's heap grew with every programme.
+    std::array<QIcon, kTransportIconCount> icons_;
 };
