@@ -2,9 +2,9 @@
 // serves (its five real pages, 175 items) plus a full library: from the key event to the menu
 // painted. Usage: bench_menu_find [rounds]; run under Xvfb.
 #include "StationPages.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/CombinedCatalogue.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 #include "ui/RollDownMenu.h"
 #include "ui/RollDownMenuFind.h"
 
@@ -22,7 +22,7 @@ namespace {
 void fillFromStation(RollDownMenu& menu) {
     CategoryTexts texts;
     std::string finished;
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         const std::string page = station::buildCategoryPage(row.number);
         for (const std::string& line : extractEntryLines(row, cutContentSection(page)))
             texts[size_t(row.number - 1)] += line;

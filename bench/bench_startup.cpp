@@ -1,7 +1,7 @@
 // Start → Ready of the real viewer against the loopback station (median of several runs), and
 // the CPU time of the five category steps' byte work on 100 KB pages.
-#include "catalogue/CategoryTable.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -95,13 +95,13 @@ int main(int argc, char* argv[]) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
 
     std::vector<std::string> pages;
-    for (size_t i = 0; i < CategoryTable().size(); ++i)
+    for (size_t i = 0; i < TvStation::categories().size(); ++i)
         pages.push_back(syntheticPage(100 * 1024));
     const int repeats = 200;
     const double before = cpuSeconds();
     size_t sink = 0;
     for (int r = 0; r < repeats; ++r) {
-        for (const CategoryRow& row : CategoryTable()) {
+        for (const CategoryRow& row : TvStation::categories()) {
             const std::string section = cutContentSection(pages[size_t(row.number - 1)]);
             for (const std::string& line : extractEntryLines(row, section))
                 sink += line.size();

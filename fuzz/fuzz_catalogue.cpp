@@ -2,8 +2,8 @@
 // lines of the five categories.
 #include "FuzzCheck.h"
 #include "catalogue/ByteText.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/CombinedCatalogue.h"
+#include "catalogue/TvStation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +35,8 @@ void checkSplit(std::string_view text, std::string_view separator) {
 // The label of a row, or arbitrary bytes, so that the fuzzer reaches the lookup of every row.
 std::string groupTitle(FuzzedDataProvider& in) {
     const int pick = in.ConsumeIntegralInRange(0, 6);
-    if (pick < kCategoryCount)
-        return CategoryTable()[size_t(pick)].label;
+    if (pick < TvStation::kCategoryCount)
+        return TvStation::categories()[size_t(pick)].label;
     return in.ConsumeRandomLengthString(24);
 }
 
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const MenuGroupPlan& group = plan[i];
         FUZZ_CHECK(group.title == titles[i]);
         FUZZ_CHECK(group.ordinal == int(i + 1));
-        const CategoryRow* row = categoryByLabel(group.title);
+        const CategoryRow* row = TvStation::categoryByLabel(group.title);
         if (!row) {
             FUZZ_CHECK(group.items.empty());
             continue;

@@ -1,7 +1,7 @@
 // The content-section cut and the entry loop of all five rows, on arbitrary page bytes.
 #include "FuzzCheck.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         end >= start + kStart.size())
         FUZZ_CHECK(section == page.substr(start + kStart.size(), end - start - kStart.size()));
 
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         checkLines(row, section);
         // The loop on the raw bytes too, so the fuzzer need not find both markers to reach it.
         checkLines(row, page);

@@ -14,7 +14,7 @@ std::int32_t stepPacingWait(const CategoryRow& row, std::int32_t elapsed) {
     if (elapsed >= row.pacingThreshold)
         return 0;
     // The last step stretches a fast run to about 1500 ms; the others add 100 ms while ahead.
-    if (row.number == kCategoryCount)
+    if (row.number == TvStation::kCategoryCount)
         return std::max(kLastStepTargetMs - elapsed, 0);
     return kStepWaitMs;
 }
@@ -28,8 +28,7 @@ void FetchCategory(const CategoryRow& row, CatalogueRunContext& run) {
         run.units.setEntryBox({});
     run.units.setStepText(row.stepText);
 
-    const std::string url = "http://" + run.stationHost.toStdString() + row.pagePath;
-    const std::string body = run.download ? run.download(url) : std::string();
+    const std::string body = run.download ? run.download(run.station.pageUrl(row)) : std::string();
 
     // The bytes come from the network: no link inside the program directory is followed.
     writeDataFile(run.programDirectory, row.listFile, body);
@@ -51,7 +50,7 @@ void FetchCategory(const CategoryRow& row, CatalogueRunContext& run) {
 
 void BuildCombinedCatalogue(CatalogueRunContext& run) {
     run.units.setStepText(QStringLiteral("正在生成列表..."));
-    writeDataFile(run.programDirectory, QStringLiteral("/spsj.txt"),
+    writeDataFile(run.programDirectory, TvStation::catalogueFile(),
                   combineCatalogue(run.categoryLines));
 
     for (const MenuGroupPlan& group : planMenu(run.units.readFinishedBox(), run.categoryLines)) {
@@ -66,7 +65,7 @@ void BuildCombinedCatalogue(CatalogueRunContext& run) {
 }
 
 bool CheckCatalogueComplete(CatalogueRunContext& run) {
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : run.station.categories()) {
         // A list file that cannot be measured holds no usable data either.
         if (dataFileSize(run.programDirectory, row.listFile).value_or(0) == 0) {
             run.units.reportIncompleteData();
@@ -77,7 +76,7 @@ bool CheckCatalogueComplete(CatalogueRunContext& run) {
 }
 
 void CatalogueRun(CatalogueRunContext& run) {
-    for (const CategoryRow& row : CategoryTable())
+    for (const CategoryRow& row : run.station.categories())
         FetchCategory(row, run);
     BuildCombinedCatalogue(run);
     CheckCatalogueComplete(run);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/CategoryTable.h"
 #include "catalogue/CombinedCatalogue.h"
+#include "catalogue/TvStation.h"
 
 #include <QString>
 #include <cstdint>
@@ -40,7 +40,7 @@ struct CatalogueRunContext {
     RunClock& clock;
     std::function<std::string(const std::string& url)> download;
     QString programDirectory;
-    QString stationHost; // host[:port] of the station's web server
+    TvStation station;
     CategoryTexts categoryLines{};
 };
 

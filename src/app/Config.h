@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/TvStation.h"
 #include "playback/EngineOptions.h"
 #include "ui/MainWindow.h"
 
@@ -18,5 +19,7 @@ struct Config {
     static Config defaults();
     static Config fromEnvironment();
 
-    MainWindowConfig mainWindow() const { return {stationHost, adUrl, engine}; }
+    // The station at the configured endpoints: what the run, the window and the start-up read.
+    TvStation station() const { return TvStation(stationHost, adUrl); }
+    MainWindowConfig mainWindow() const { return {station()}; }
 };

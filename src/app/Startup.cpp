@@ -6,8 +6,9 @@
 #include "app/Trace.h"
 #include "catalogue/HttpGet.h"
 #include "playback/MediaPlayer.h"
+#include "playback/PlaybackController.h"
 #include "settings/LibraryFile.h"
-#include "ui/LibraryController.h"
+#include "ui/LibraryService.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -26,7 +27,6 @@ const QString kIncompleteData = QStringLiteral(
     "数据获取不完整，请重新打开软件！\r\n如果重新打开后仍然出现次信息框，请检查网络或防火墙！");
 const QString kRunNotStarted = QStringLiteral("无法启动数据获取，请重新打开软件！");
 const QString kErrorTitle = QStringLiteral("错误！");
-const char* const kTransportItems[] = {"播放", "暂停", "停止"};
 
 // The message boxes of the system: one OK button, no icon.
 QMessageBox* plainMessage(const QString& title, const QString& text) {
@@ -93,8 +93,8 @@ bool Startup::OnMainWindowCreated() {
         loading.exec();
     }
     window_.setLoading(false);
-    for (const char* caption : kTransportItems)
-        window_.menuAction(QString::fromUtf8(caption))->setEnabled(false);
+    for (QAction* action : window_.transportMenuActions())
+        action->setEnabled(false);
     RollDownMenu& menu = window_.rollDownMenu();
     startLibrary();
     if (menu.model().groupCount() > 0)
@@ -114,7 +114,7 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
         hooks_.programDirectory.isEmpty() ? programDataDirectory() : hooks_.programDirectory;
     window_.setProgramFiles(programDirectory_, featuresTextPath(programDirectory_));
     // A folder that cannot be made shows up later as missing data.
-    QDir().mkpath(programDirectory_ + QStringLiteral("/xzwj"));
+    QDir().mkpath(programDirectory_ + TvStation::downloadFolder());
 
     bridge_ = new CatalogueBridge(
         &loading, &window_.rollDownMenu().model(), [this] { reportIncompleteData(); }, this);
@@ -122,7 +122,7 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
     run_ = std::make_unique<CatalogueRunContext>(CatalogueRunContext{
         *bridge_, *clock_,
         hooks_.download ? hooks_.download : [](const std::string& url) { return HttpGet(url); },
-        programDirectory_, config_.stationHost});
+        programDirectory_, config_.station()});
     try {
         auto work = [run = run_.get()] { CatalogueRun(*run); };
         runThread_ = hooks_.startThread ? hooks_.startThread(work) : std::thread(work);
@@ -135,16 +135,18 @@ void Startup::OnLoadingWindowCreated(LoadingWindow& loading) {
 // After the catalogue, so that the menu begins with the station's groups and stored entries can
 // be matched with today's programmes.
 void Startup::startLibrary() {
-    library_ = new LibraryController(
-        window_, programDirectory_ + QLatin1Char('/') + library_file::kFileName, this);
-    connect(library_, &LibraryController::saved, this, [this] {
+    library_ =
+        new LibraryService(window_.rollDownMenu().model(), window_.playback(),
+                           programDirectory_ + QLatin1Char('/') + library_file::kFileName, this);
+    window_.setLibrary(library_);
+    connect(library_, &LibraryService::saved, this, [this] {
         const ProgrammeLibrary& stored = library_->library();
         trace(QStringLiteral("library favourites=%1 recent=%2 positions=%3")
                   .arg(stored.favourites().size())
                   .arg(stored.recent().size())
                   .arg(stored.positions().size()));
     });
-    connect(library_, &LibraryController::resumedAt, this,
+    connect(library_, &LibraryService::resumedAt, this,
             [](qint64 ms) { trace(QStringLiteral("resumed-at %1").arg(ms)); });
     library_->load();
 }
@@ -171,22 +173,28 @@ void Startup::traceWindow() {
         trace(QStringLiteral("video-size %1x%2").arg(size.width()).arg(size.height()));
     });
     connect(&window_, &MainWindow::reported, this, [](const QString& event) { trace(event); });
-    connect(player, &MediaPlayer::statusChanged, this,
-            [player] { trace(QStringLiteral("player ") + player->statusText()); });
-    // Once per medium: from then on it can seek.
-    connect(player, &MediaPlayer::timesChanged, this,
+    PlaybackController* playback = &window_.playback();
+    connect(playback, &PlaybackController::statusChanged, this,
+            [playback] { trace(QStringLiteral("player ") + playback->statusText()); });
+    // Once per medium each. libVLC may learn the length before the stream can seek; keys that
+    // seek do something only from the second on.
+    connect(playback, &PlaybackController::timesChanged, this,
             [known = qint64(0)](qint64, qint64 length) mutable {
                 if (length > 0 && known == 0)
                     trace(QStringLiteral("player-length %1").arg(length));
                 known = length;
             });
+    connect(playback, &PlaybackController::seekableChanged, this, [](bool seekable) {
+        if (seekable)
+            trace(QStringLiteral("player-seekable"));
+    });
 }
 
 void Startup::traceReady() const {
     QStringList disabled;
-    for (const char* caption : kTransportItems) {
-        if (!window_.menuAction(QString::fromUtf8(caption))->isEnabled())
-            disabled << QString::fromUtf8(caption);
+    for (const QAction* action : window_.transportMenuActions()) {
+        if (!action->isEnabled())
+            disabled << action->text();
     }
     const RollDownMenuModel& model = window_.rollDownMenu().model();
     for (int g = 0; g < model.groupCount(); ++g) {

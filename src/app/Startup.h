@@ -10,7 +10,7 @@
 #include <thread>
 
 class CatalogueBridge;
-class LibraryController;
+class LibraryService;
 class LoadingWindow;
 class MainWindow;
 
@@ -40,7 +40,7 @@ class Startup : public QObject {
     // window is created.
     const QString& programDirectory() const { return programDirectory_; }
     // The user's favourites, recent programmes and positions; made once the catalogue is in.
-    LibraryController* library() const { return library_; }
+    LibraryService* library() const { return library_; }
 
   private:
     void OnLoadingWindowCreated(LoadingWindow& loading);
@@ -55,7 +55,7 @@ class Startup : public QObject {
     QString programDirectory_;
     bool runStarted_ = false;
     CatalogueBridge* bridge_ = nullptr;
-    LibraryController* library_ = nullptr;
+    LibraryService* library_ = nullptr;
     std::unique_ptr<RunClock> clock_;
     std::unique_ptr<CatalogueRunContext> run_;
     std::thread runThread_;

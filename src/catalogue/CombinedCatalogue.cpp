@@ -1,7 +1,6 @@
 #include "catalogue/CombinedCatalogue.h"
 
 #include "catalogue/ByteText.h"
-#include "catalogue/CategoryTable.h"
 
 std::string combineCatalogue(const CategoryTexts& categoryLines) {
     std::string all;
@@ -24,7 +23,7 @@ std::vector<MenuGroupPlan> planMenu(std::string_view finishedCategories,
     const std::vector<std::string_view> titles = SplitText(finishedCategories, "|");
     for (size_t i = 0; i < titles.size(); ++i) {
         MenuGroupPlan group{std::string(titles[i]), int(i + 1), {}};
-        if (const CategoryRow* row = categoryByLabel(titles[i])) {
+        if (const CategoryRow* row = TvStation::categoryByLabel(titles[i])) {
             for (std::string_view line :
                  SplitText(categoryLines[size_t(row->number - 1)], "\r\n")) {
                 if (const auto title = itemTitleOf(line))

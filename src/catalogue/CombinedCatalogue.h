@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/Gbk.h"
+#include "catalogue/TvStation.h"
 
 #include <array>
 #include <optional>
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-using CategoryTexts = std::array<std::string, 5>;
+using CategoryTexts = std::array<std::string, TvStation::kCategoryCount>;
 
 // The five categories' entry lines run together in category order: the content of spsj.txt.
 std::string combineCatalogue(const CategoryTexts& categoryLines);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/CategoryTable.h"
+#include "catalogue/TvStation.h"
 
 #include <string>
 #include <string_view>

@@ -66,6 +66,13 @@ QString localPathOf(const QString& location) {
     return QString();
 }
 
+QString displayNameOf(const QString& location) {
+    if (locationKind(location) == LocationKind::LocalFile)
+        return QFileInfo(localPathOf(location)).fileName();
+    const QString name = QUrl(location, QUrl::TolerantMode).fileName(QUrl::FullyDecoded);
+    return name.isEmpty() ? location : name;
+}
+
 ProbeTarget probeTargetFor(const QString& location) {
     const Scheme* scheme = networkScheme(schemeOf(location));
     if (!scheme || scheme->port == 0)

@@ -15,6 +15,10 @@ LocationKind locationKind(const QString& location);
 // The local path a location names ("" for an address).
 QString localPathOf(const QString& location);
 
+// What to call what plays at `location` when nothing better names it: a file's name, an
+// address's last path segment decoded, or the address itself.
+QString displayNameOf(const QString& location);
+
 // How the cause of a failed network open can be asked again, directly: connect to host:port
 // and, for the addresses that go over HTTP (a Windows Media server's too), ask for the path.
 struct ProbeTarget {

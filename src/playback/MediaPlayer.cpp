@@ -1,33 +1,46 @@
 #include "playback/MediaPlayer.h"
 
 #include "playback/FullScreenControls.h"
-#include "playback/StatusText.h"
+#include "playback/PlaybackController.h"
+#include "playback/PlayerActions.h"
 #include "playback/TransportBar.h"
 #include "playback/VideoView.h"
-#include "playback/VlcEngine.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-constexpr qint64 SeekStepMs = 10000;
-constexpr int VolumeStep = 5;
-} // namespace
+MediaPlayer::MediaPlayer(PlaybackController& playback, QWidget* parent, const TimerFactory& timers)
+    : QWidget(parent), playback_(playback) {
+    build(timers);
+}
 
 MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
-    : QWidget(parent), engine_(new VlcEngine(options, this)), noticeTimer_(new QTimer(this)) {
+    : MediaPlayer(std::make_unique<PlaybackController>(options), parent, options.timers) {}
+
+MediaPlayer::MediaPlayer(std::unique_ptr<PlaybackController> own, QWidget* parent,
+                         const TimerFactory& timers)
+    : QWidget(parent), own_(std::move(own)), playback_(*own_) {
+    build(timers);
+}
+
+// A player of its own stops first: libVLC's threads paint into buffers the view reads.
+MediaPlayer::~MediaPlayer() {
+    own_.reset();
+}
+
+void MediaPlayer::build(const TimerFactory& timers) {
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("媒体播放器"));
+    actions_ = new PlayerActions(playback_, this);
 
     screen_ = new QWidget(this);
     screen_->setObjectName(QStringLiteral("playerScreen"));
     screen_->setFocusPolicy(Qt::NoFocus);
     screen_->installEventFilter(this);
-    video_ = new VideoView(engine_, screen_);
-    bar_ = new TransportBar(screen_);
+    video_ = new VideoView(playback_, screen_);
+    bar_ = new TransportBar(playback_, *actions_, screen_);
     bar_->setAutoFillBackground(true);
     auto* screenLayout = new QVBoxLayout(screen_);
     screenLayout->setContentsMargins(0, 0, 0, 0);
@@ -37,107 +50,72 @@ MediaPlayer::MediaPlayer(EngineOptions options, QWidget* parent)
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->addWidget(screen_);
-    fullScreenControls_ = new FullScreenControls(screen_, bar_, options.timers, this);
+    fullScreenControls_ = new FullScreenControls(screen_, bar_, timers, this);
 
-    connect(engine_, &VlcEngine::statusChanged, this, [this](Status status) {
-        showStatus();
-        fullScreenControls_->showStatus(statusText());
+    connect(&playback_, &PlaybackController::statusChanged, this, [this](Status status) {
+        fullScreenControls_->showStatus(playback_.statusText());
         Q_EMIT statusChanged(status);
     });
-    connect(engine_, &VlcEngine::bufferPercentChanged, this, &MediaPlayer::showStatus);
-    connect(engine_, &VlcEngine::timesChanged, bar_, &TransportBar::showTimes);
-    connect(engine_, &VlcEngine::timesChanged, this,
-            [this](qint64 time, qint64 length, bool) { Q_EMIT timesChanged(time, length); });
-    noticeTimer_->setSingleShot(true);
-    connect(noticeTimer_, &QTimer::timeout, this, [this] {
-        notice_.clear();
-        showStatus();
-        fullScreenControls_->showStatus(statusText());
-        Q_EMIT statusChanged(status());
-    });
-    connect(engine_, &VlcEngine::volumeChanged, bar_, &TransportBar::showVolume);
-    connect(engine_, &VlcEngine::mutedChanged, bar_, &TransportBar::showMuted);
-    connect(engine_, &VlcEngine::frameArrived, video_, qOverload<>(&QWidget::update));
-    connect(engine_, &VlcEngine::frameCleared, video_, qOverload<>(&QWidget::update));
+    connect(&playback_, &PlaybackController::timesChanged, this, &MediaPlayer::timesChanged);
     connect(video_, &VideoView::framePainted, this, &MediaPlayer::framePainted);
     connect(video_, &VideoView::doubleClicked, this, [this] { setFullScreen(!fullScreen()); });
-
-    connect(bar_, &TransportBar::playPauseRequested, engine_, &VlcEngine::togglePause);
-    connect(bar_, &TransportBar::stopRequested, engine_, &VlcEngine::stop);
-    connect(bar_, &TransportBar::seekRequested, engine_, &VlcEngine::seekTo);
-    connect(bar_, &TransportBar::muteRequested, engine_, &VlcEngine::setMuted);
-    connect(bar_, &TransportBar::volumeRequested, engine_, &VlcEngine::setVolume);
-    connect(bar_, &TransportBar::fullScreenRequested, this,
-            [this] { setFullScreen(!fullScreen()); });
-
-    bar_->showVolume(engine_->volume());
-    bar_->showMuted(engine_->muted());
-    showStatus();
-}
-
-// The engine goes first: it stops libVLC, whose threads paint into buffers the view reads.
-MediaPlayer::~MediaPlayer() {
-    delete engine_;
-    engine_ = nullptr;
-}
-
-void MediaPlayer::setURL(const QString& location) {
-    setURL(location, 0);
+    connect(actions_, &PlayerActions::fullScreenRequested, this, &MediaPlayer::setFullScreen);
 }
 
 void MediaPlayer::setURL(const QString& location, qint64 startMs) {
-    refusal_.clear();
-    notice_.clear();
-    noticeTimer_->stop();
-    if (location.size() > kMaxUrlLength) {
-        // What played before stops, as for any new address; the reason stays in the bar.
-        refusal_ = QStringLiteral("地址过长（%1 个字符，最多 %2 个），未播放")
-                       .arg(location.size())
-                       .arg(kMaxUrlLength);
-        engine_->open(QString());
-        showStatus();
-        Q_EMIT statusChanged(status());
-        return;
-    }
-    engine_->open(location, startMs);
-}
-
-void MediaPlayer::showNotice(const QString& text, int ms) {
-    notice_ = text;
-    noticeTimer_->start(ms);
-    showStatus();
-    fullScreenControls_->showStatus(statusText());
-    Q_EMIT statusChanged(status());
-}
-
-void MediaPlayer::seekTo(qint64 ms) {
-    engine_->seekTo(ms);
-}
-
-void MediaPlayer::prepare() {
-    engine_->prepare();
+    playback_.open(location, startMs);
 }
 
 QString MediaPlayer::URL() const {
-    return engine_->location();
+    return playback_.location();
 }
 
 MediaPlayer::Status MediaPlayer::status() const {
-    return engine_->status();
+    return playback_.status();
 }
 
 PlayerError MediaPlayer::error() const {
-    return engine_->error();
+    return playback_.error();
 }
 
 QString MediaPlayer::statusText() const {
-    // A notice gives way to a failure, which the user must see at once.
-    if (!notice_.isEmpty() && engine_->status() != Status::CannotPlay)
-        return notice_;
-    if (!refusal_.isEmpty() && engine_->status() == Status::Idle)
-        return refusal_;
-    return ::statusText({engine_->status(), engine_->error(), engine_->httpStatus(),
-                         engine_->bufferPercent(), engine_->reconnectAttempt()});
+    return playback_.statusText();
+}
+
+int MediaPlayer::volume() const {
+    return playback_.volume();
+}
+
+bool MediaPlayer::isMuted() const {
+    return playback_.isMuted();
+}
+
+qint64 MediaPlayer::time() const {
+    return playback_.position();
+}
+
+qint64 MediaPlayer::length() const {
+    return playback_.length();
+}
+
+void MediaPlayer::seekTo(qint64 ms) {
+    playback_.seekTo(ms);
+}
+
+void MediaPlayer::prepare() {
+    playback_.prepare();
+}
+
+void MediaPlayer::showNotice(const QString& text, int ms) {
+    playback_.showNotice(text, ms);
+}
+
+void MediaPlayer::setOpenTimeout(std::chrono::milliseconds timeout) {
+    playback_.setOpenTimeout(timeout);
+}
+
+std::chrono::milliseconds MediaPlayer::openTimeout() const {
+    return playback_.openTimeout();
 }
 
 qint64 MediaPlayer::paintedFrames() const {
@@ -148,34 +126,6 @@ QSize MediaPlayer::videoSize() const {
     return video_->size();
 }
 
-int MediaPlayer::volume() const {
-    return engine_->volume();
-}
-
-bool MediaPlayer::isMuted() const {
-    return engine_->muted();
-}
-
-qint64 MediaPlayer::time() const {
-    return engine_->time();
-}
-
-qint64 MediaPlayer::length() const {
-    return engine_->length();
-}
-
-void MediaPlayer::setOpenTimeout(std::chrono::milliseconds timeout) {
-    engine_->setOpenTimeout(timeout);
-}
-
-std::chrono::milliseconds MediaPlayer::openTimeout() const {
-    return engine_->openTimeout();
-}
-
-void MediaPlayer::showStatus() {
-    bar_->showStatus(engine_->status(), statusText());
-}
-
 bool MediaPlayer::fullScreen() const {
     return screen_->isWindow();
 }
@@ -183,8 +133,10 @@ bool MediaPlayer::fullScreen() const {
 // The video and its bar leave the window as one top-level window and come back to the same place;
 // the player itself keeps its unit geometry throughout.
 void MediaPlayer::setFullScreen(bool on) {
-    if (on == fullScreen())
+    if (on == fullScreen()) {
+        actions_->showFullScreen(on);
         return;
+    }
     if (on) {
         layout_->removeWidget(screen_);
         screen_->setParent(this, Qt::Window);
@@ -207,69 +159,11 @@ void MediaPlayer::setFullScreen(bool on) {
         setFocus(Qt::OtherFocusReason);
     }
     bar_->showFullScreenState(on);
+    actions_->showFullScreen(on);
 }
 
 bool MediaPlayer::handleKey(QKeyEvent* event) {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return false;
-    const bool repeat = event->isAutoRepeat();
-    switch (event->key()) {
-    case Qt::Key_Space:
-    case Qt::Key_MediaTogglePlayPause:
-        if (!repeat)
-            engine_->togglePause();
-        return true;
-    case Qt::Key_MediaPlay:
-        if (!repeat)
-            engine_->play();
-        return true;
-    case Qt::Key_MediaPause:
-        if (!repeat &&
-            (engine_->status() == Status::Playing || engine_->status() == Status::Buffering))
-            engine_->togglePause();
-        return true;
-    case Qt::Key_MediaStop:
-        engine_->stop();
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Tries the address that failed once more; otherwise Enter belongs to others.
-        if (engine_->status() != Status::CannotPlay)
-            return false;
-        if (!repeat)
-            engine_->play();
-        return true;
-    case Qt::Key_F:
-        if (!repeat)
-            setFullScreen(!fullScreen());
-        return true;
-    case Qt::Key_Escape:
-        if (!fullScreen())
-            return false;
-        setFullScreen(false);
-        return true;
-    case Qt::Key_M:
-    case Qt::Key_VolumeMute:
-        if (!repeat)
-            engine_->setMuted(!engine_->muted());
-        return true;
-    case Qt::Key_Left:
-        engine_->seekBy(-SeekStepMs);
-        return true;
-    case Qt::Key_Right:
-        engine_->seekBy(SeekStepMs);
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_VolumeUp:
-        engine_->setVolume(engine_->volume() + VolumeStep);
-        return true;
-    case Qt::Key_Down:
-    case Qt::Key_VolumeDown:
-        engine_->setVolume(engine_->volume() - VolumeStep);
-        return true;
-    default:
-        return false;
-    }
+    return actions_->handleKey(event);
 }
 
 void MediaPlayer::keyPressEvent(QKeyEvent* event) {
@@ -305,41 +199,15 @@ bool MediaPlayer::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MediaPlayer::showContextMenu(const QPoint& globalPos) {
-    const Status status = engine_->status();
-    const bool running =
-        status == Status::Playing || status == Status::Buffering || status == Status::Connecting;
-    const bool hasMedia = !engine_->location().isEmpty();
-    const bool seekable = engine_->seekable();
-
     // A popup rather than a nested event loop: the player may be torn down while it is open.
     auto* menu = new QMenu(screen_);
     menu->setObjectName(QStringLiteral("playerMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* playPause = menu->addAction(
-        (running ? QStringLiteral("暂停") : QStringLiteral("播放")) + QStringLiteral("\tSpace"),
-        engine_, &VlcEngine::togglePause);
-    playPause->setEnabled(hasMedia);
-    menu->addAction(QStringLiteral("停止"), engine_, &VlcEngine::stop)->setEnabled(hasMedia);
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("快退 10 秒\tLeft"), engine_,
-                    [this] { engine_->seekBy(-SeekStepMs); })
-        ->setEnabled(seekable);
-    menu->addAction(QStringLiteral("快进 10 秒\tRight"), engine_,
-                    [this] { engine_->seekBy(SeekStepMs); })
-        ->setEnabled(seekable);
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("增大音量\tUp"), engine_,
-                    [this] { engine_->setVolume(engine_->volume() + VolumeStep); });
-    menu->addAction(QStringLiteral("减小音量\tDown"), engine_,
-                    [this] { engine_->setVolume(engine_->volume() - VolumeStep); });
-    QAction* mute = menu->addAction(QStringLiteral("静音\tM"), engine_, &VlcEngine::setMuted);
-    mute->setCheckable(true);
-    mute->setChecked(engine_->muted());
-    menu->addSeparator();
-    QAction* full =
-        menu->addAction(fullScreen() ? QStringLiteral("退出全屏\tEsc") : QStringLiteral("全屏\tF"),
-                        this, [this] { setFullScreen(!fullScreen()); });
-    full->setCheckable(true);
-    full->setChecked(fullScreen());
+    for (QAction* action : actions_->menuActions()) {
+        if (action)
+            menu->addAction(action);
+        else
+            menu->addSeparator();
+    }
     menu->popup(globalPos);
 }

@@ -6,59 +6,60 @@
 #include <QString>
 #include <QWidget>
 #include <chrono>
+#include <memory>
 
 class FullScreenControls;
-class QTimer;
+class PlaybackController;
+class PlayerActions;
 class QVBoxLayout;
 class TransportBar;
 class VideoView;
-class VlcEngine;
 
-// The embedded player (播放器1). Writing its URL opens and plays at once; the empty text stops and
-// clears. Video is painted by the widget itself, scaled to fit with its aspect kept, above its own
-// transport bar. Failures show as status text only.
+// The embedded player (播放器1): the picture, scaled to fit with its aspect kept, above its own
+// transport bar, showing a playback object and sending it the user's commands through the
+// player's actions. Writing its URL opens and plays at once; the empty text stops and clears.
+// Failures show as status text only.
 class MediaPlayer : public QWidget {
     Q_OBJECT
   public:
+    // Shows and drives `playback`, which outlives the widget. `timers` time full screen's controls
+    // (empty: real timers).
+    explicit MediaPlayer(PlaybackController& playback, QWidget* parent = nullptr,
+                         const TimerFactory& timers = {});
+    // A player of its own, with libVLC made from `options`.
     explicit MediaPlayer(EngineOptions options = {}, QWidget* parent = nullptr);
     ~MediaPlayer() override;
 
-    // The longest address the player takes. A longer one is refused with a status text: cut
-    // short, it would be another address.
-    static constexpr qsizetype kMaxUrlLength = 32767;
+    PlaybackController& playback() const { return playback_; }
+    PlayerActions& actions() const { return *actions_; }
 
-    void setURL(const QString& location);
-    // As setURL, starting `startMs` into the medium.
-    void setURL(const QString& location, qint64 startMs);
-    // Shows `text` in place of the status for `ms`, or until another address is written.
-    void showNotice(const QString& text, int ms);
-    void seekTo(qint64 ms);
+    // The unit's URL: what the playback object plays.
+    void setURL(const QString& location, qint64 startMs = 0);
     QString URL() const;
-    // An address is about to be written: loads the engine meanwhile so that playing starts at once.
-    void prepare();
 
+    // The playback object's state, as the unit's properties.
     using Status = PlayerStatus;
     Status status() const;
-    PlayerError error() const;  // why it cannot play, in CannotPlay
-    QString statusText() const; // the text shown in the bar
-    qint64 paintedFrames() const;
-    // Of the area the picture is fitted into.
-    QSize videoSize() const;
-
-    // What the transport bar, the keys and the context menu act on.
+    PlayerError error() const;
+    QString statusText() const;
     int volume() const;
     bool isMuted() const;
     qint64 time() const;   // ms
     qint64 length() const; // ms, 0 when unknown
-    bool fullScreen() const;
-    void setFullScreen(bool on);
-
+    void seekTo(qint64 ms);
+    void prepare();
+    void showNotice(const QString& text, int ms);
     void setOpenTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds openTimeout() const;
 
-    // The player's keys: Space, Enter (tries a failed address again), F, Esc, M, the arrows and
-    // the media keys. False when the key is none of them, so that the window can pass on keys
-    // that no other of its widgets uses.
+    qint64 paintedFrames() const;
+    // Of the area the picture is fitted into.
+    QSize videoSize() const;
+    bool fullScreen() const;
+    void setFullScreen(bool on);
+
+    // The player's keys, through its actions. False when the key is none of them, so that the
+    // window can pass on keys that no other of its widgets uses.
     bool handleKey(QKeyEvent* event);
 
   Q_SIGNALS:
@@ -73,16 +74,17 @@ class MediaPlayer : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    MediaPlayer(std::unique_ptr<PlaybackController> own, QWidget* parent,
+                const TimerFactory& timers);
+    void build(const TimerFactory& timers);
     void showContextMenu(const QPoint& globalPos);
-    void showStatus();
 
-    VlcEngine* engine_;
-    QVBoxLayout* layout_;
-    QWidget* screen_; // video and bar; becomes its own window in full screen
-    VideoView* video_;
-    TransportBar* bar_;
-    QString refusal_; // why the last address was not played; empty when it was
-    QString notice_;  // shown instead of the status while noticeTimer_ runs
-    QTimer* noticeTimer_;
-    FullScreenControls* fullScreenControls_;
+    std::unique_ptr<PlaybackController> own_; // when the player is its own
+    PlaybackController& playback_;
+    PlayerActions* actions_ = nullptr;
+    QVBoxLayout* layout_ = nullptr;
+    QWidget* screen_ = nullptr; // video and bar; becomes its own window in full screen
+    VideoView* video_ = nullptr;
+    TransportBar* bar_ = nullptr;
+    FullScreenControls* fullScreenControls_ = nullptr;
 };

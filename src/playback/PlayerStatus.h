@@ -32,6 +32,13 @@ enum class PlayerError {
 };
 Q_ENUM_NS(PlayerError)
 
+// Whether the player is on its way to playing or plays: what pausing acts on, and what the
+// play/pause control offers to pause.
+constexpr bool isRunning(PlayerStatus status) {
+    return status == PlayerStatus::Playing || status == PlayerStatus::Buffering ||
+           status == PlayerStatus::Connecting;
+}
+
 } // namespace playback
 
 using playback::PlayerError;

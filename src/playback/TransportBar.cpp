@@ -1,7 +1,10 @@
 #include "playback/TransportBar.h"
 
+#include "playback/PlaybackController.h"
+#include "playback/PlayerActions.h"
 #include "playback/TransportIcons.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +15,8 @@
 #include <algorithm>
 #include <climits>
 
-TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
+TransportBar::TransportBar(PlaybackController& playback, PlayerActions& actions, QWidget* parent)
+    : QWidget(parent), playback_(playback) {
     setObjectName(QStringLiteral("transportBar"));
 
     seek_ = new QSlider(Qt::Horizontal, this);
@@ -24,8 +28,8 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     seek_->setSingleStep(5000);
     seek_->setPageStep(10000);
 
-    playPause_ = addButton("playPauseButton", QStringLiteral("播放"));
-    stop_ = addButton("stopButton", QStringLiteral("停止"));
+    playPause_ = addButton("playPauseButton", actions.playPause);
+    stop_ = addButton("stopButton", actions.stop);
     time_ = new QLabel(formatTime(0) + QStringLiteral(" / ") + formatLength(0), this);
     time_->setObjectName(QStringLiteral("timeLabel"));
     status_ = new QLabel(this);
@@ -33,7 +37,7 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     status_->setMinimumWidth(60);
     // A long text never widens the bar past the player; the room there is takes every text.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    mute_ = addButton("muteButton", QStringLiteral("静音"));
+    mute_ = addButton("muteButton", actions.mute);
     mute_->setCheckable(true);
     volume_ = new QSlider(Qt::Horizontal, this);
     volume_->setObjectName(QStringLiteral("volumeSlider"));
@@ -43,9 +47,7 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     volume_->setSingleStep(5);
     volume_->setPageStep(10);
     volume_->setFixedWidth(80);
-    fullScreen_ = addButton("fullScreenButton", QStringLiteral("全屏"));
-    showFullScreenState(false);
-    showStatus(PlayerStatus::Idle, QString());
+    fullScreen_ = addButton("fullScreenButton", actions.fullScreen);
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(4, 0, 4, 2);
@@ -65,43 +67,50 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
     rows->addWidget(seek_);
     rows->addLayout(controls);
 
-    connect(playPause_, &QToolButton::clicked, this, &TransportBar::playPauseRequested);
-    connect(stop_, &QToolButton::clicked, this, &TransportBar::stopRequested);
-    connect(mute_, &QToolButton::clicked, this, &TransportBar::muteRequested);
-    connect(fullScreen_, &QToolButton::clicked, this, &TransportBar::fullScreenRequested);
-    connect(volume_, &QSlider::valueChanged, this, &TransportBar::volumeRequested);
+    connect(volume_, &QSlider::valueChanged, &playback, &PlaybackController::setVolume);
     // A drag seeks once, where it is let go; clicks and page steps seek at once.
-    connect(seek_, &QSlider::sliderReleased, this,
-            [this] { Q_EMIT seekRequested(seek_->value()); });
+    connect(seek_, &QSlider::sliderReleased, this, [this] { playback_.seekTo(seek_->value()); });
     connect(seek_, &QSlider::actionTriggered, this, [this](int action) {
         if (action != QAbstractSlider::SliderMove)
-            Q_EMIT seekRequested(seek_->sliderPosition());
+            playback_.seekTo(seek_->sliderPosition());
     });
+
+    connect(&playback, &PlaybackController::statusChanged, this, &TransportBar::showStatus);
+    connect(&playback, &PlaybackController::statusTextChanged, this, &TransportBar::showStatus);
+    connect(&playback, &PlaybackController::timesChanged, this, &TransportBar::showTimes);
+    connect(&playback, &PlaybackController::volumeChanged, this, &TransportBar::showVolume);
+    connect(&playback, &PlaybackController::mutedChanged, this, &TransportBar::showMuted);
+    showFullScreenState(false);
+    showStatus();
+    showVolume(playback.volume());
+    showMuted(playback.isMuted());
 }
 
-QToolButton* TransportBar::addButton(const char* name, const QString& tip) {
+QToolButton* TransportBar::addButton(const char* name, QAction* action) {
     auto* button = new QToolButton(this);
     button->setObjectName(QLatin1String(name));
-    button->setToolTip(tip);
-    button->setAccessibleName(tip);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
+    const auto nameAfterAction = [button, action] {
+        button->setToolTip(action->text());
+        button->setAccessibleName(action->text());
+    };
+    nameAfterAction();
+    connect(action, &QAction::changed, button, nameAfterAction);
+    // The button itself stays enabled, as the keys do; the action does what can be done now.
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
     return button;
 }
 
-void TransportBar::showStatus(PlayerStatus status, const QString& text) {
-    status_->setText(text);
-    running_ = status == PlayerStatus::Playing || status == PlayerStatus::Buffering ||
-               status == PlayerStatus::Connecting;
-    const QString tip = running_ ? QStringLiteral("暂停") : QStringLiteral("播放");
-    playPause_->setToolTip(tip);
-    playPause_->setAccessibleName(tip);
+void TransportBar::showStatus() {
+    status_->setText(playback_.statusText());
+    running_ = isRunning(playback_.status());
     paintIcons();
 }
 
-void TransportBar::showTimes(qint64 time, qint64 length, bool seekable) {
+void TransportBar::showTimes(qint64 time, qint64 length) {
     time_->setText(formatTime(time) + QStringLiteral(" / ") + formatLength(length));
-    seek_->setEnabled(seekable && length > 0);
+    seek_->setEnabled(playback_.seekable() && length > 0);
     if (seek_->isSliderDown())
         return;
     const QSignalBlocker blocker(seek_);
@@ -121,9 +130,6 @@ void TransportBar::showMuted(bool muted) {
 }
 
 void TransportBar::showFullScreenState(bool on) {
-    const QString tip = on ? QStringLiteral("退出全屏") : QStringLiteral("全屏");
-    fullScreen_->setToolTip(tip);
-    fullScreen_->setAccessibleName(tip);
     fullScreenOn_ = on;
     paintIcons();
 }

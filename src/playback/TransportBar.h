@@ -4,20 +4,20 @@
 
 #include <QWidget>
 
+class PlaybackController;
+class PlayerActions;
+class QAction;
 class QLabel;
 class QSlider;
 class QToolButton;
 
-// The player's own controls. They only ask; what they show comes back from the engine.
+// The player's own controls. Its buttons trigger the player's actions and its sliders ask the
+// playback object; what they show comes back from there.
 class TransportBar : public QWidget {
     Q_OBJECT
   public:
-    explicit TransportBar(QWidget* parent = nullptr);
+    TransportBar(PlaybackController& playback, PlayerActions& actions, QWidget* parent = nullptr);
 
-    void showStatus(PlayerStatus status, const QString& text);
-    void showTimes(qint64 time, qint64 length, bool seekable);
-    void showVolume(int volume);
-    void showMuted(bool muted);
     void showFullScreenState(bool on);
 
     static QString formatTime(qint64 ms);
@@ -27,19 +27,17 @@ class TransportBar : public QWidget {
   protected:
     void changeEvent(QEvent* event) override;
 
-  Q_SIGNALS:
-    void playPauseRequested();
-    void stopRequested();
-    void seekRequested(qint64 ms);
-    void muteRequested(bool muted);
-    void volumeRequested(int volume);
-    void fullScreenRequested();
-
   private:
-    QToolButton* addButton(const char* name, const QString& tip);
+    // A button that triggers `action` and is named as it is.
+    QToolButton* addButton(const char* name, QAction* action);
+    void showStatus();
+    void showTimes(qint64 time, qint64 length);
+    void showVolume(int volume);
+    void showMuted(bool muted);
     // Draws the pictures anew in the palette's colours for what they show now.
     void paintIcons();
 
+    PlaybackController& playback_;
     QSlider* seek_;
     QToolButton* playPause_;
     QToolButton* stop_;

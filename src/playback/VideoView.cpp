@@ -1,20 +1,23 @@
 #include "playback/VideoView.h"
 
-#include "playback/VlcEngine.h"
+#include "playback/PlaybackController.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
 
-VideoView::VideoView(VlcEngine* engine, QWidget* parent) : QWidget(parent), engine_(engine) {
+VideoView::VideoView(PlaybackController& playback, QWidget* parent)
+    : QWidget(parent), playback_(playback) {
     setObjectName(QStringLiteral("videoView"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(16, 16);
+    connect(&playback, &PlaybackController::frameArrived, this, qOverload<>(&QWidget::update));
+    connect(&playback, &PlaybackController::frameCleared, this, qOverload<>(&QWidget::update));
 }
 
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const VlcEngine::Frame frame = engine_->currentFrame();
+    const VideoFrames::Frame frame = playback_.currentFrame();
     if (frame.image.isNull()) {
         painter.fillRect(rect(), Qt::black);
         return;

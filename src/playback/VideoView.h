@@ -2,13 +2,13 @@
 
 #include <QWidget>
 
-class VlcEngine;
+class PlaybackController;
 
-// Paints the engine's newest picture, scaled to fit with its aspect kept, black around it.
+// Paints the newest picture of what plays, scaled to fit with its aspect kept, black around it.
 class VideoView : public QWidget {
     Q_OBJECT
   public:
-    explicit VideoView(VlcEngine* engine, QWidget* parent = nullptr);
+    explicit VideoView(PlaybackController& playback, QWidget* parent = nullptr);
     qint64 paintedFrames() const { return paintedFrames_; }
 
   Q_SIGNALS:
@@ -20,6 +20,6 @@ class VideoView : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
-    VlcEngine* engine_;
+    PlaybackController& playback_;
     qint64 paintedFrames_ = 0;
 };

@@ -25,7 +25,7 @@ constexpr int EventTypes[] = {
 } // namespace
 
 VlcEngine::VlcEngine(EngineOptions options, QObject* parent)
-    : QObject(parent), media_(nullptr, libvlc_media_release), options_(std::move(options)),
+    : PlayerEngine(parent), media_(nullptr, libvlc_media_release), options_(std::move(options)),
       openTimeout_(options_.openTimeout),
       reconnectTimer_(makeTimer(options_.timers, this, QStringLiteral("reconnectWait"))) {
     openWatchdog_.setSingleShot(true);
@@ -68,7 +68,7 @@ void VlcEngine::onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
     if (!player) {
         // Tried again by the next open().
         creation_ = Creation::NotStarted;
-        if (std::exchange(openPending_, false))
+        if (std::exchange(now_.pending, false))
             fail(PlayerError::Format);
         return;
     }
@@ -86,7 +86,7 @@ void VlcEngine::onPlayerCreated(std::shared_ptr<libvlc_instance_t> instance,
     libvlc_event_manager_t* events = libvlc_media_player_event_manager(p);
     for (int type : EventTypes)
         libvlc_event_attach(events, libvlc_event_e(type), OnVlcEvent, this);
-    if (std::exchange(openPending_, false))
+    if (std::exchange(now_.pending, false))
         openNow();
 }
 
@@ -103,10 +103,6 @@ VlcEngine::~VlcEngine() {
         player_.reset();
     }
     media_.reset();
-}
-
-void VlcEngine::open(const QString& location) {
-    open(location, 0);
 }
 
 void VlcEngine::open(const QString& location, qint64 startMs) {
@@ -129,7 +125,7 @@ void VlcEngine::open(const QString& location, qint64 startMs) {
     }
     if (!player_) {
         // The player is on its way; the newest location is the one it opens.
-        openPending_ = true;
+        now_.pending = true;
         setStatus(Status::Connecting);
         Q_EMIT timesChanged(0, 0, false);
         openWatchdog_.start(openTimeout_);
@@ -166,8 +162,8 @@ bool VlcEngine::load(const QString& mrl, bool fromStartTime) {
 }
 
 void VlcEngine::start() {
-    setStatus(attempting_ ? Status::Reconnecting : Status::Connecting);
-    if (!attempting_)
+    setStatus(now_.attempting ? Status::Reconnecting : Status::Connecting);
+    if (!now_.attempting)
         Q_EMIT timesChanged(0, 0, false);
     if (libvlc_media_player_play(player_.get()) != 0) {
         openFailed();
@@ -182,33 +178,18 @@ void VlcEngine::halt() {
     stallWatchdog_.stop();
     reconnectTimer_->stop();
     probe_.reset();
-    openPending_ = false;
-    attempting_ = false;
-    resumePending_ = false;
     if (player_)
         libvlc_media_player_stop(player_.get());
     ++generation_;
     clearFrames();
-    opened_ = false;
-    played_ = false;
-    hasStreams_ = false;
-    paused_ = false;
-    failed_ = false;
-    bufferPercent_ = 0;
-    pendingSeek_ = -1;
-    seekShown_ = -1;
-    seekSettling_ = false;
-    pauseWanted_ = false;
-    time_ = 0;
-    length_ = 0;
-    seekable_ = false;
+    now_ = {};
 }
 
 // A Windows Media server answers a plain HTTP request with a stream description only; libVLC's
 // HTTP access takes that for the media and ends at once. Such an address is MMS over HTTP, which
 // libVLC speaks under mmsh://. Tried once, and only when nothing has played yet.
 bool VlcEngine::retryAsMmsh() {
-    if (triedMmsh_ || attempting_ ||
+    if (triedMmsh_ || now_.attempting ||
         !location_.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
         return false;
     triedMmsh_ = true;
@@ -226,20 +207,31 @@ bool VlcEngine::retryAsMmsh() {
 }
 
 void VlcEngine::togglePause() {
-    if (!player_ || !opened_) {
+    if (!player_ || !now_.opened) {
         play();
         return;
     }
     // By what libVLC last said, not by the status, which may still show a seek's buffering.
-    if (paused_) {
+    if (now_.paused) {
         resume();
-    } else if (seekSettling_) {
+    } else if (now_.seekSettling) {
         // libVLC paused while a network stream seeks never plays again: the pause waits for the
         // seek to settle, and a second press takes it back.
-        if (pauseWanted_)
+        if (now_.pauseWanted)
             resume();
         else
-            pauseWanted_ = true;
+            now_.pauseWanted = true;
+        updateStatus();
+    } else {
+        libvlc_media_player_set_pause(player_.get(), 1);
+    }
+}
+
+void VlcEngine::pause() {
+    if (!player_ || !now_.opened || now_.paused || now_.pauseWanted)
+        return;
+    if (now_.seekSettling) {
+        now_.pauseWanted = true;
         updateStatus();
     } else {
         libvlc_media_player_set_pause(player_.get(), 1);
@@ -250,25 +242,25 @@ void VlcEngine::togglePause() {
 // earlier seek still under way, no longer takes the word to play on either.
 void VlcEngine::resume() {
     // A pause that never reached libVLC is simply taken back.
-    if (!std::exchange(pauseWanted_, false))
+    if (!std::exchange(now_.pauseWanted, false))
         libvlc_media_player_set_pause(player_.get(), 0);
-    if (pendingSeek_ >= 0)
-        handOverSeek(std::exchange(pendingSeek_, -1));
+    if (now_.pendingSeek >= 0)
+        handOverSeek(std::exchange(now_.pendingSeek, -1));
 }
 
 // libVLC seeks on its own thread and, for a while, still reports the time from before: shown,
 // that reading would send the bar back, and the time read meanwhile would seem to play on there.
 void VlcEngine::handOverSeek(qint64 ms) {
     libvlc_media_player_set_time(player_.get(), ms);
-    seekSettling_ = isNetwork();
-    seekShown_ = ms;
-    seekShownPolls_ = 8;
+    now_.seekSettling = isNetwork();
+    now_.seekShown = ms;
+    now_.seekShownPolls = 8;
 }
 
 void VlcEngine::seekSettled() {
-    if (!std::exchange(seekSettling_, false))
+    if (!std::exchange(now_.seekSettling, false))
         return;
-    if (std::exchange(pauseWanted_, false))
+    if (std::exchange(now_.pauseWanted, false))
         libvlc_media_player_set_pause(player_.get(), 1);
 }
 
@@ -303,59 +295,59 @@ void VlcEngine::stop() {
 }
 
 void VlcEngine::seekTo(qint64 ms) {
-    if (!opened_ || !player_ || !seekable_ || length_ <= 0)
+    if (!now_.opened || !player_ || !now_.seekable || now_.length <= 0)
         return;
-    if (ms >= length_) {
+    if (ms >= now_.length) {
         // libVLC seeking to the very end of a network stream waits for data that never comes.
         finish();
         return;
     }
-    time_ = std::max<qint64>(ms, 0);
-    if (paused_ || pauseWanted_) {
-        pendingSeek_ = time_;
+    now_.time = std::max<qint64>(ms, 0);
+    if (now_.paused || now_.pauseWanted) {
+        now_.pendingSeek = now_.time;
     } else {
-        handOverSeek(time_);
+        handOverSeek(now_.time);
     }
     // The bar follows at once; libVLC reports where it really is at the next poll.
-    Q_EMIT timesChanged(time_, length_, seekable_);
-}
-
-// From the time last shown, so that presses in quick succession add up.
-void VlcEngine::seekBy(qint64 ms) {
-    seekTo(time_ + ms);
+    Q_EMIT timesChanged(now_.time, now_.length, now_.seekable);
 }
 
 void VlcEngine::setVolume(int volume) {
-    volume = std::clamp(volume, 0, 100);
-    if (volume == volume_)
-        return;
     volume_ = volume;
     if (player_)
         libvlc_audio_set_volume(player_.get(), volume_);
-    Q_EMIT volumeChanged(volume_);
 }
 
 void VlcEngine::setMuted(bool muted) {
-    if (muted == muted_)
-        return;
     muted_ = muted;
     if (player_)
         libvlc_audio_set_mute(player_.get(), muted_ ? 1 : 0);
-    Q_EMIT mutedChanged(muted_);
 }
 
-// Some audio outputs bring back a volume of their own when a stream starts; ours wins.
+void VlcEngine::setRate(double rate) {
+    rate_ = rate;
+    if (player_)
+        libvlc_media_player_set_rate(player_.get(), float(rate_));
+}
+
+// Some audio outputs bring back a volume of their own when a stream starts; ours wins. The speed
+// is the player's, kept across media, and said again for the same reason.
 void VlcEngine::applyAudio() {
     libvlc_audio_set_volume(player_.get(), volume_);
     libvlc_audio_set_mute(player_.get(), muted_ ? 1 : 0);
+    libvlc_media_player_set_rate(player_.get(), float(rate_));
 }
 
 void VlcEngine::clearFrames() {
     frames_.clear();
-    aspect_ = 0;
+    now_.aspect = 0;
     Q_EMIT frameCleared();
 }
 
 VlcEngine::Frame VlcEngine::currentFrame() {
-    return frames_.current(aspect_);
+    return frames_.current(now_.aspect);
+}
+
+VlcEngine::Frame VlcEngine::latestFrame() {
+    return frames_.latest(now_.aspect);
 }

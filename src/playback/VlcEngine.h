@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/EngineOptions.h"
+#include "playback/PlayerEngine.h"
 #include "playback/PlayerStatus.h"
 #include "playback/ReconnectPlan.h"
 #include "playback/VideoFrames.h"
@@ -22,87 +23,84 @@ struct libvlc_media_player_t;
 struct libvlc_media_t;
 struct libvlc_event_t;
 
-// One libVLC media player and everything it owns: the media, the frame buffers and the state that
-// the transport bar shows. The widget sends intents; only this class talks to libVLC. libVLC calls
-// back on its own threads; those callbacks touch nothing but the frame buffers (under a mutex) and
-// post everything else to this object's thread.
 class FailureProbe;
 class OneShotTimer;
 
-class VlcEngine : public QObject {
+// One libVLC media player and everything it owns: the media, the frame buffers and what one
+// opening of a medium has learned. libVLC calls back on its own threads; those callbacks touch
+// nothing but the frame buffers (under a mutex) and post everything else to this object's thread.
+class VlcEngine : public PlayerEngine {
     Q_OBJECT
   public:
     using Status = PlayerStatus;
-
     using Frame = VideoFrames::Frame;
-
-    static constexpr int DefaultVolume = 50;
 
     explicit VlcEngine(EngineOptions options = {}, QObject* parent = nullptr);
     ~VlcEngine() override;
 
-    // Replaces whatever played before. The empty text stops and clears. Until libVLC's player
-    // exists the location waits for it; whatever was written last is what then opens.
-    void open(const QString& location);
-    // As open(), starting `startMs` into the medium (0: at its start).
-    void open(const QString& location, qint64 startMs);
-    // Starts making libVLC's player, off the UI thread, ahead of an open() that is known to come;
-    // opens nothing. The first open() starts it too.
-    void prepare();
+    // Until libVLC's player exists the location waits for it; whatever was written last is what
+    // then opens.
+    void open(const QString& location, qint64 startMs) override;
+    using PlayerEngine::open;
+    // Starts making libVLC's player, off the UI thread; the first open() starts it too.
+    void prepare() override;
     // Runs on the making thread before libVLC is loaded; tests hold the making open with it.
     void setCreationGate(std::function<void()> gate) { creationGate_ = std::move(gate); }
     bool playerReady() const { return bool(player_); }
-    QString location() const { return location_; }
+    QString location() const override { return location_; }
 
     Status status() const { return status_; }
-    int bufferPercent() const { return bufferPercent_; }
-    // Why it cannot play, in CannotPlay; the server's HTTP status when it gave one.
-    PlayerError error() const { return error_; }
-    int httpStatus() const { return httpStatus_; }
-    // 1 to 3 while Reconnecting.
-    int reconnectAttempt() const { return reconnect_.attempt(); }
+    StatusFacts facts() const override {
+        return {status_, error_, httpStatus_, now_.bufferPercent, reconnect_.attempt()};
+    }
 
-    // Pauses what plays, resumes what is paused; otherwise as play().
-    void togglePause();
-    // Resumes, plays again what stopped, or opens a failed address anew.
-    void play();
-    void stop();
-    // Within the medium; at or past its end it ends as at its natural end. Ignored until the
-    // length is known.
-    void seekTo(qint64 ms);
-    void seekBy(qint64 ms);
-    qint64 time() const { return time_; }
-    qint64 length() const { return length_; } // 0 while unknown
-    bool seekable() const { return seekable_; }
+    void togglePause() override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+    void seekTo(qint64 ms) override;
+    qint64 time() const override { return now_.time; }
+    qint64 length() const override { return now_.length; }
+    bool seekable() const override { return now_.seekable; }
 
-    void setVolume(int volume);
-    int volume() const { return volume_; }
-    void setMuted(bool muted);
-    bool muted() const { return muted_; }
+    void setVolume(int volume) override;
+    void setMuted(bool muted) override;
+    void setRate(double rate) override;
 
-    // No progress within this time after opening: stop and report that nothing answered.
-    void setOpenTimeout(std::chrono::milliseconds timeout) { openTimeout_ = timeout; }
-    std::chrono::milliseconds openTimeout() const { return openTimeout_; }
+    void setOpenTimeout(std::chrono::milliseconds timeout) override { openTimeout_ = timeout; }
+    std::chrono::milliseconds openTimeout() const override { return openTimeout_; }
 
-    // The newest picture; a null image when there is none (audio only, stopped, cleared). Paint it
-    // and let it go: its pixels are drawn into again once a newer picture has been taken.
-    Frame currentFrame();
-
-  Q_SIGNALS:
-    // Also when only the reason or the attempt changes.
-    void statusChanged(PlayerStatus status);
-    void bufferPercentChanged(int percent);
-    void timesChanged(qint64 time, qint64 length, bool seekable);
-    void volumeChanged(int volume);
-    void mutedChanged(bool muted);
-    void frameArrived();
-    void frameCleared();
+    Frame currentFrame() override;
+    Frame latestFrame() override;
 
   private:
     struct Event {
         int type = 0;
         float cache = 0; // buffering percent
         int track = -1;  // kind of an added stream
+    };
+
+    // What the opening under way has learned; a new opening, a stop or a failure starts it anew.
+    struct Opening {
+        bool pending = false;    // the location waits for libVLC's player to be made
+        bool opened = false;     // libVLC has the input open: what follows is buffering and playing
+        bool played = false;     // a picture was shown or the clock moved
+        bool hasStreams = false; // an audio or video stream turned up
+        bool paused = false;
+        bool failed = false;
+        bool attempting = false;    // a reconnect attempt that has not played yet
+        bool resumePending = false; // the attempt is yet to be sent to where the stream broke off
+        qint64 attemptFrom = -1;    // where the attempt started playing
+        int bufferPercent = 0;
+        qint64 time = 0;
+        qint64 length = 0;
+        bool seekable = false;
+        qint64 pendingSeek = -1;   // made while paused, for when play resumes
+        qint64 seekShown = -1;     // handed to libVLC, shown until libVLC's reading catches up
+        int seekShownPolls = 0;    // readings left before libVLC's own is taken whatever it says
+        bool seekSettling = false; // a network seek made while playing has not refilled the buffer
+        bool pauseWanted = false;  // pressed meanwhile
+        double aspect = 0;         // of the picture as shown, 0 when the track does not say
     };
 
     static void OnVlcEvent(const libvlc_event_t* event, void* opaque);
@@ -129,6 +127,7 @@ class VlcEngine : public QObject {
     void handleFrame();
     void onOpenTimeout();
     void pollTimes();
+    // The status the opening's facts make.
     void updateStatus();
     void setStatus(Status status);
     void readVideoGeometry();
@@ -151,41 +150,29 @@ class VlcEngine : public QObject {
     Creation creation_ = Creation::NotStarted;
     std::thread creator_;
     std::function<void()> creationGate_;
-    bool openPending_ = false; // location_ waits for the player
 
     std::shared_ptr<libvlc_instance_t> instance_;
     std::shared_ptr<libvlc_media_player_t> player_;
     std::unique_ptr<libvlc_media_t, void (*)(libvlc_media_t*)> media_;
 
+    // What was asked for, kept across the reconnects of one address.
     QString location_;
     qint64 startMs_ = 0; // where the open asked to start
     QString openedAs_;   // what libVLC was given: the location, or its MMS-over-HTTP form
+    bool triedMmsh_ = false;
+    ReconnectPlan reconnect_;
+    qint64 droppedLength_ = 0; // shown while reconnecting
+
+    // What was last reported.
     Status status_ = Status::Idle;
     PlayerError error_ = PlayerError::None;
     int httpStatus_ = 0;
-    bool opened_ = false;     // libVLC has the input open: what follows is buffering and playing
-    bool played_ = false;     // a picture was shown or the clock moved
-    bool hasStreams_ = false; // an audio or video stream turned up
-    bool triedMmsh_ = false;
-    bool paused_ = false;
-    bool failed_ = false;
-    bool attempting_ = false;    // this open is a reconnect attempt that has not played yet
-    bool resumePending_ = false; // the attempt is yet to be sent to where the stream broke off
-    qint64 attemptFrom_ = -1;    // where the attempt started playing
-    ReconnectPlan reconnect_;
-    qint64 droppedLength_ = 0; // shown while reconnecting
-    int bufferPercent_ = 0;
-    qint64 time_ = 0;
-    qint64 pendingSeek_ = -1;   // made while paused, for when play resumes
-    qint64 seekShown_ = -1;     // handed to libVLC, shown until libVLC's reading catches up
-    int seekShownPolls_ = 0;    // readings left before libVLC's own is taken whatever it says
-    bool seekSettling_ = false; // a network seek made while playing has not refilled the buffer
-    bool pauseWanted_ = false;  // pressed meanwhile
-    qint64 length_ = 0;
-    bool seekable_ = false;
-    int volume_ = DefaultVolume;
+    Opening now_;
+
+    // The sound, kept across media.
+    int volume_ = 50;
     bool muted_ = false;
-    double aspect_ = 0; // of the picture as shown, 0 when the track does not say
+    double rate_ = 1;
 
     const EngineOptions options_;
     std::chrono::milliseconds openTimeout_;

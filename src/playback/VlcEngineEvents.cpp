@@ -25,21 +25,21 @@ void VlcEngine::setStatus(Status status) {
 
 void VlcEngine::updateStatus() {
     Status status = Status::Playing;
-    if (failed_)
+    if (now_.failed)
         status = Status::CannotPlay;
-    else if (!opened_)
+    else if (!now_.opened)
         status = Status::Connecting;
-    else if (paused_ || pauseWanted_)
+    else if (now_.paused || now_.pauseWanted)
         // Before buffering: a stream that seeks while paused refills only once it plays again.
         status = Status::Paused;
-    else if (bufferPercent_ < 100)
+    else if (now_.bufferPercent < 100)
         status = Status::Buffering;
     if (status == Status::Playing || status == Status::Paused)
         openWatchdog_.stop();
-    if (attempting_) {
+    if (now_.attempting) {
         if (status != Status::Playing)
             return; // still "reconnecting (n/3)"
-        attempting_ = false;
+        now_.attempting = false;
     }
     setStatus(status);
 }
@@ -51,45 +51,45 @@ void VlcEngine::onOpenTimeout() {
 }
 
 void VlcEngine::pollTimes() {
-    if (!player_ || !opened_)
+    if (!player_ || !now_.opened)
         return;
     // A seek made while paused shows where it goes until play resumes.
-    qint64 time = pendingSeek_ >= 0
-                      ? pendingSeek_
+    qint64 time = now_.pendingSeek >= 0
+                      ? now_.pendingSeek
                       : std::max<qint64>(libvlc_media_player_get_time(player_.get()), 0);
-    if (seekShown_ >= 0 && pendingSeek_ < 0) {
-        if (std::abs(time - seekShown_) <= kSeekLandedMs || --seekShownPolls_ <= 0)
-            seekShown_ = -1;
+    if (now_.seekShown >= 0 && now_.pendingSeek < 0) {
+        if (std::abs(time - now_.seekShown) <= kSeekLandedMs || --now_.seekShownPolls <= 0)
+            now_.seekShown = -1;
         else
-            time = seekShown_;
+            time = now_.seekShown;
     }
     qint64 length = libvlc_media_player_get_length(player_.get());
     if (length <= 0 || length > kLongestLengthMs)
-        length = length_;
+        length = now_.length;
     const bool seekable = libvlc_media_player_is_seekable(player_.get()) != 0;
-    if (resumePending_ && seekable) {
+    if (now_.resumePending && seekable) {
         // Asked for once the stream can seek rather than as a start time: libVLC reads an MMS
         // stream from its start towards a start time, and one that breaks off early never gets
         // there.
-        resumePending_ = false;
+        now_.resumePending = false;
         time = reconnect_.resumeAt();
         libvlc_media_player_set_time(player_.get(), time);
-    } else if (reconnect_.active() && !attempting_ && !resumePending_) {
-        if (attemptFrom_ < 0)
-            attemptFrom_ = time;
-        if (reconnect_.recovered(time, attemptFrom_))
+    } else if (reconnect_.active() && !now_.attempting && !now_.resumePending) {
+        if (now_.attemptFrom < 0)
+            now_.attemptFrom = time;
+        if (reconnect_.recovered(time, now_.attemptFrom))
             reconnect_.end();
     }
     if (time > 0)
-        played_ = true;
-    if (time != time_ && !paused_ && played_ && status_ != Status::Reconnecting)
+        now_.played = true;
+    if (time != now_.time && !now_.paused && now_.played && status_ != Status::Reconnecting)
         stallWatchdog_.start();
-    if (time == time_ && length == length_ && seekable == seekable_)
+    if (time == now_.time && length == now_.length && seekable == now_.seekable)
         return;
-    time_ = time;
-    length_ = length;
-    seekable_ = seekable;
-    Q_EMIT timesChanged(time_, length_, seekable_);
+    now_.time = time;
+    now_.length = length;
+    now_.seekable = seekable;
+    Q_EMIT timesChanged(now_.time, now_.length, now_.seekable);
 }
 
 // libVLC thread: copy what the event says and hand it over.
@@ -114,55 +114,55 @@ void VlcEngine::handleEvent(quint64 generation, Event event) {
     case libvlc_MediaPlayerBuffering: {
         const int percent = std::clamp(int(event.cache), 0, 100);
         // A stream that keeps filling its buffer is making progress, however slowly.
-        if (opened_ && percent > bufferPercent_ && openWatchdog_.isActive())
+        if (now_.opened && percent > now_.bufferPercent && openWatchdog_.isActive())
             openWatchdog_.start(openTimeout_);
-        if (percent != bufferPercent_) {
-            bufferPercent_ = percent;
+        if (percent != now_.bufferPercent) {
+            now_.bufferPercent = percent;
             Q_EMIT bufferPercentChanged(percent);
         }
         if (percent == 100)
             seekSettled();
-        if (opened_)
+        if (now_.opened)
             updateStatus();
         break;
     }
     case libvlc_MediaPlayerPlaying:
-        opened_ = true;
-        paused_ = false;
+        now_.opened = true;
+        now_.paused = false;
         applyAudio();
         timePoll_.start();
         pollTimes();
-        if (played_)
+        if (now_.played)
             stallWatchdog_.start();
         updateStatus();
         break;
     case libvlc_MediaPlayerPaused:
-        paused_ = true;
+        now_.paused = true;
         stallWatchdog_.stop();
         updateStatus();
         break;
     case libvlc_MediaPlayerESAdded:
         if (event.track == libvlc_track_audio || event.track == libvlc_track_video)
-            hasStreams_ = true;
+            now_.hasStreams = true;
         break;
     case libvlc_MediaPlayerEndReached:
     case libvlc_MediaPlayerStopped:
-        if (!played_ && retryAsMmsh())
+        if (!now_.played && retryAsMmsh())
             break;
         // Ending before anything could be opened or decoded (no such file, not media at all) is
         // a failure to play, not the end of a programme.
-        if (!opened_ || !hasStreams_)
+        if (!now_.opened || !now_.hasStreams)
             openFailed();
         else
             ended();
         break;
     case libvlc_MediaPlayerEncounteredError:
-        if (!played_ && retryAsMmsh())
+        if (!now_.played && retryAsMmsh())
             break;
-        if (attempting_)
+        if (now_.attempting)
             scheduleReconnect();
-        else if (played_ && isNetwork())
-            dropped(time_);
+        else if (now_.played && isNetwork())
+            dropped(now_.time);
         else
             openFailed();
         break;
@@ -179,14 +179,14 @@ void VlcEngine::handleEvent(quint64 generation, Event event) {
 }
 
 void VlcEngine::ended() {
-    if (attempting_) {
+    if (now_.attempting) {
         scheduleReconnect();
         return;
     }
     // Not a drop, whatever the plan: a stream resumed near its end plays to the end.
-    const qint64 at = std::max<qint64>(time_, libvlc_media_player_get_time(player_.get()));
-    if (isNetwork() && endedShort(at, length_)) {
-        if (played_)
+    const qint64 at = std::max<qint64>(now_.time, libvlc_media_player_get_time(player_.get()));
+    if (isNetwork() && endedShort(at, now_.length)) {
+        if (now_.played)
             dropped(at);
         else
             fail(PlayerError::BrokeOff);
@@ -226,12 +226,12 @@ void VlcEngine::readVideoGeometry() {
     }
     if (tracks)
         libvlc_media_tracks_release(tracks, count);
-    aspect_ = aspect;
+    now_.aspect = aspect;
     Q_EMIT frameArrived();
 }
 
 void VlcEngine::handleFrame() {
     frames_.pictureHandled();
-    played_ = true;
+    now_.played = true;
     Q_EMIT frameArrived();
 }

@@ -20,7 +20,7 @@ bool VlcEngine::isNetwork() const {
 }
 
 void VlcEngine::openFailed(PlayerError known) {
-    if (attempting_) {
+    if (now_.attempting) {
         scheduleReconnect();
         return;
     }
@@ -66,7 +66,7 @@ void VlcEngine::diagnose() {
 void VlcEngine::fail(PlayerError error, int httpStatus) {
     halt();
     reconnect_.end();
-    failed_ = true;
+    now_.failed = true;
     error_ = error;
     httpStatus_ = httpStatus;
     setStatus(Status::CannotPlay);
@@ -75,8 +75,8 @@ void VlcEngine::fail(PlayerError error, int httpStatus) {
 
 void VlcEngine::dropped(qint64 at) {
     if (!reconnect_.active())
-        droppedLength_ = length_;
-    reconnect_.brokeOff(seekable_ ? at : -1);
+        droppedLength_ = now_.length;
+    reconnect_.brokeOff(now_.seekable ? at : -1);
     scheduleReconnect();
 }
 
@@ -96,9 +96,9 @@ void VlcEngine::reconnectNow() {
     if (!reconnect_.active() || !player_)
         return;
     halt();
-    attempting_ = true;
-    resumePending_ = reconnect_.resumeAt() > 0;
-    attemptFrom_ = -1;
+    now_.attempting = true;
+    now_.resumePending = reconnect_.resumeAt() > 0;
+    now_.attemptFrom = -1;
     // The attempt goes where the stream broke off, not back to where the open began.
     if (!load(openedAs_, false)) {
         scheduleReconnect();
@@ -109,7 +109,7 @@ void VlcEngine::reconnectNow() {
 
 // The clock of a network stream stood still while it should have played: no data came.
 void VlcEngine::onStall() {
-    if (!opened_ || paused_ || attempting_ || !played_ || !isNetwork())
+    if (!now_.opened || now_.paused || now_.attempting || !now_.played || !isNetwork())
         return;
-    dropped(time_);
+    dropped(now_.time);
 }

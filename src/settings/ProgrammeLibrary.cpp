@@ -17,9 +17,12 @@ std::optional<ProgrammeKey> keyFrom(const QJsonValue& value) {
     const QJsonObject entry = value.toObject();
     const QJsonValue category = entry.value(kCategory);
     const QJsonValue title = entry.value(kTitle);
-    if (!category.isString() || !title.isString() || title.toString().isEmpty())
+    if (!category.isString() || !title.isString())
         return std::nullopt;
-    return ProgrammeKey{category.toString(), title.toString()};
+    ProgrammeKey key{category.toString(), title.toString()};
+    if (!ProgrammeLibrary::isKeepable(key))
+        return std::nullopt;
+    return key;
 }
 
 QJsonObject keyTo(const ProgrammeKey& key) {
@@ -79,12 +82,21 @@ QJsonObject ProgrammeLibrary::toJson(const QJsonObject& base) const {
     return root;
 }
 
+bool ProgrammeLibrary::isOwnField(const QString& name) {
+    return name == kVersion || name == kFavourites || name == kRecent || name == kPositions;
+}
+
+bool ProgrammeLibrary::isKeepable(const ProgrammeKey& key) {
+    return !key.title.isEmpty() && key.title.size() <= kMaxNameLength &&
+           key.category.size() <= kMaxNameLength;
+}
+
 bool ProgrammeLibrary::isFavourite(const ProgrammeKey& key) const {
     return std::find(favourites_.begin(), favourites_.end(), key) != favourites_.end();
 }
 
 bool ProgrammeLibrary::addFavourite(const ProgrammeKey& key) {
-    if (isFavourite(key) || int(favourites_.size()) >= kMaxFavourites)
+    if (!isKeepable(key) || isFavourite(key) || int(favourites_.size()) >= kMaxFavourites)
         return false;
     favourites_.push_back(key);
     return true;
@@ -99,6 +111,8 @@ bool ProgrammeLibrary::removeFavourite(const ProgrammeKey& key) {
 }
 
 void ProgrammeLibrary::recordPlay(const ProgrammeKey& key) {
+    if (!isKeepable(key))
+        return;
     std::erase(recent_, key);
     recent_.insert(recent_.begin(), key);
     if (int(recent_.size()) > kMaxRecent)
@@ -114,6 +128,8 @@ std::optional<qint64> ProgrammeLibrary::position(const ProgrammeKey& key) const 
 }
 
 void ProgrammeLibrary::keepPosition(const ProgrammeKey& key, qint64 ms) {
+    if (!isKeepable(key))
+        return;
     forgetPosition(key);
     positions_.push_back({key, ms});
     if (int(positions_.size()) > kMaxPositions)

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -146,15 +147,27 @@ ui::WindowDefinition aboutDefinition() {
             }};
 }
 
-// A dialog window built from its definition: no owner, fixed size, modal.
-std::unique_ptr<QDialog> createDialog(const ui::WindowDefinition& definition, ui::Units& units) {
-    auto dialog =
+// A dialog window built from its definition and bound to its handlers, not yet run.
+struct BoundDialog {
+    std::unique_ptr<QDialog> window;
+    ui::Units units;
+    QStringList unresolved; // the units of bindings that could not be made
+};
+
+// No owner, fixed size, modal.
+BoundDialog createDialog(const ui::WindowDefinition& definition) {
+    BoundDialog dialog;
+    dialog.window =
         std::make_unique<QDialog>(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
                                                Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    dialog->setWindowTitle(definition.title);
-    dialog->setFixedSize(ui::clientSizeFor(definition));
-    dialog->setModal(true);
-    units = ui::buildUnits(dialog.get(), definition.units);
+    dialog.window->setWindowTitle(definition.title);
+    dialog.window->setModal(true);
+    dialog.units = ui::buildUnits(dialog.window.get(), definition.units);
+    // Larger desktop text makes the whole window larger, never a text cut short.
+    const double growth = ui::growUnitsForText(definition.units, dialog.units);
+    const QSize client = ui::clientSizeFor(definition);
+    dialog.window->setFixedSize(int(std::ceil(client.width() * growth)),
+                                int(std::ceil(client.height() * growth)));
     return dialog;
 }
 
@@ -215,6 +228,61 @@ void OnContactLinkClicked() {
     openWithDesktop(contactMailUrl());
 }
 
+// The handlers hold the window and copies of what they read, so that the bound dialog can be
+// handed around before it runs.
+BoundDialog bindOpenUrlDialog(const UrlWriter& setUrl) {
+    BoundDialog dialog = createDialog(openUrlDefinition());
+    QDialog* window = dialog.window.get();
+    const ui::Units units = dialog.units;
+    dialog.unresolved = ui::bindEvents(units, {
+                                                  {QStringLiteral("按钮2"), ui::UnitEvent::Clicked,
+                                                   [=] { OnOpenUrlOk(*window, units, setUrl); }},
+                                                  {QStringLiteral("按钮3"), ui::UnitEvent::Clicked,
+                                                   [=] { OnOpenUrlCancel(*window); }},
+                                              });
+    // Enter in the address field means 打开, through the same check.
+    auto* address = unitOf<QComboBox>(units, QStringLiteral("组合框1"));
+    // A line edit cuts what is typed or pasted at 32767 characters by default, and a cut address
+    // is another address: the field takes all, the player refuses what is too long.
+    address->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+    QObject::connect(address->lineEdit(), &QLineEdit::returnPressed, window,
+                     [=] { OnOpenUrlOk(*window, units, setUrl); });
+    address->setFocus();
+    return dialog;
+}
+
+BoundDialog bindSettingsWindow(const QString& programDirectory, const EventReport& report) {
+    BoundDialog dialog = createDialog(settingsDefinition());
+    QDialog* window = dialog.window.get();
+    const ui::Units units = dialog.units;
+    dialog.unresolved = ui::bindEvents(
+        units,
+        {
+            {QStringLiteral("按钮1"), ui::UnitEvent::Clicked,
+             [=] { OnSettingsOk(*window, units, programDirectory, report); }},
+            {QStringLiteral("按钮2"), ui::UnitEvent::Clicked, [=] { OnSettingsCancel(*window); }},
+        });
+    return dialog;
+}
+
+BoundDialog bindAboutWindow() {
+    BoundDialog dialog = createDialog(aboutDefinition());
+    QDialog* window = dialog.window.get();
+    const ui::Units& units = dialog.units;
+    dialog.unresolved = ui::bindEvents(
+        units,
+        {
+            {QStringLiteral("按钮1"), ui::UnitEvent::Clicked, [=] { OnAboutOk(*window); }},
+            // The hyperlink's own action, not an event of the window.
+            {QStringLiteral("超级链接框1"), ui::UnitEvent::Clicked, [] { OnContactLinkClicked(); }},
+        });
+    // The box is the declared 118 pixels; the address is drawn to fit it.
+    fitTextInto(unitOf<QLabel>(units, QStringLiteral("超级链接框1")),
+                QStringLiteral(VELMORA_CONTACT_ADDRESS));
+    unitOf<QWidget>(units, QStringLiteral("按钮1"))->setFocus();
+    return dialog;
+}
+
 } // namespace
 
 void openFileDialog(QWidget* mainWindow, const UrlWriter& setUrl) {
@@ -237,55 +305,28 @@ void openFileDialog(QWidget* mainWindow, const UrlWriter& setUrl) {
 }
 
 void openUrlDialog(const UrlWriter& setUrl) {
-    ui::Units units;
-    const std::unique_ptr<QDialog> dialog = createDialog(openUrlDefinition(), units);
-    QDialog& window = *dialog;
-    ui::bindEvents(units, {
-                              {QStringLiteral("按钮2"), ui::UnitEvent::Clicked,
-                               [&] { OnOpenUrlOk(window, units, setUrl); }},
-                              {QStringLiteral("按钮3"), ui::UnitEvent::Clicked,
-                               [&] { OnOpenUrlCancel(window); }},
-                          });
-    // Enter in the address field means 打开, through the same check.
-    auto* address = unitOf<QComboBox>(units, QStringLiteral("组合框1"));
-    // A line edit cuts what is typed or pasted at 32767 characters by default, and a cut address
-    // is another address: the field takes all, the player refuses what is too long.
-    address->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-    QObject::connect(address->lineEdit(), &QLineEdit::returnPressed, &window,
-                     [&] { OnOpenUrlOk(window, units, setUrl); });
-    address->setFocus();
-    dialog->exec();
+    bindOpenUrlDialog(setUrl).window->exec();
 }
 
 void openSettingsWindow(const QString& programDirectory, const EventReport& report) {
     report(QStringLiteral("settings opening"));
-    ui::Units units;
-    const std::unique_ptr<QDialog> dialog = createDialog(settingsDefinition(), units);
-    QDialog& window = *dialog;
-    ui::bindEvents(units, {
-                              {QStringLiteral("按钮1"), ui::UnitEvent::Clicked,
-                               [&] { OnSettingsOk(window, units, programDirectory, report); }},
-                              {QStringLiteral("按钮2"), ui::UnitEvent::Clicked,
-                               [&] { OnSettingsCancel(window); }},
-                          });
-    OnSettingsWindowCreated(units, programDirectory, report);
-    dialog->exec();
+    const BoundDialog dialog = bindSettingsWindow(programDirectory, report);
+    OnSettingsWindowCreated(dialog.units, programDirectory, report);
+    dialog.window->exec();
 }
 
 void openAboutWindow() {
-    ui::Units units;
-    const std::unique_ptr<QDialog> dialog = createDialog(aboutDefinition(), units);
-    QDialog& window = *dialog;
-    ui::bindEvents(
-        units,
-        {
-            {QStringLiteral("按钮1"), ui::UnitEvent::Clicked, [&] { OnAboutOk(window); }},
-            // The hyperlink's own action, not an event of the window.
-            {QStringLiteral("超级链接框1"), ui::UnitEvent::Clicked, [] { OnContactLinkClicked(); }},
-        });
-    // The box is the declared 118 pixels; the address is drawn to fit it.
-    fitTextInto(unitOf<QLabel>(units, QStringLiteral("超级链接框1")),
-                QStringLiteral(VELMORA_CONTACT_ADDRESS));
-    unitOf<QWidget>(units, QStringLiteral("按钮1"))->setFocus();
-    dialog->exec();
+    bindAboutWindow().window->exec();
+}
+
+QStringList unresolvedDialogBindings() {
+    QStringList unresolved;
+    const auto check = [&](const BoundDialog& dialog) {
+        for (const QString& unit : dialog.unresolved)
+            unresolved << dialog.window->windowTitle() + QStringLiteral(": ") + unit;
+    };
+    check(bindOpenUrlDialog([](const QString&) {}));
+    check(bindSettingsWindow(QString(), [](const QString&) {}));
+    check(bindAboutWindow());
+    return unresolved;
 }

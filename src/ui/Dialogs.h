@@ -32,6 +32,10 @@ void openSettingsWindow(
 // The AboutWindow; Enter presses 确定, the contact link opens a mail to the author.
 void openAboutWindow();
 
+// Builds each dialog above without running it and names the bindings of its table that could
+// not be made, as "<title>: <unit>"; empty when every table resolves.
+QStringList unresolvedDialogBindings();
+
 // The file-open dialog's filter, "name|patterns|name|patterns...", and its Qt name filters.
 extern const QString kOpenFileFilter;
 QStringList qtNameFilters(const QString& filter);

@@ -1,10 +1,12 @@
 #include "ui/MainWindow.h"
 
 #include "playback/MediaPlayer.h"
-#include "playback/StreamUrl.h"
+#include "playback/PlaybackController.h"
 #include "settings/Links.h"
 #include "ui/AdView.h"
+#include "ui/DropOpener.h"
 #include "ui/Fonts.h"
+#include "ui/LibraryService.h"
 #include "ui/RollDownMenu.h"
 #include "ui/RollDownMenuFind.h"
 #include "ui/WindowDefinition.h"
@@ -27,10 +29,8 @@ qint64 steadyMs() {
         .count();
 }
 
-const QString kTitle = QStringLiteral("Velmora网络电视");
-
 const ui::WindowDefinition& definition() {
-    static const ui::WindowDefinition window{.title = kTitle,
+    static const ui::WindowDefinition window{.title = TvStation::viewerName(),
                                              .outerSize = {745, 498},
                                              .hasMenuBar = true,
                                              .units = {
@@ -65,9 +65,10 @@ const ui::WindowDefinition& definition() {
 
 } // namespace
 
-MainWindow::MainWindow(MainWindowConfig config) : config_(std::move(config)) {
+MainWindow::MainWindow(MainWindowConfig config, PlaybackController& playback)
+    : config_(std::move(config)), playback_(playback) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(kTitle);
+    setWindowTitle(TvStation::viewerName());
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
     buildUnits();
     buildMenus();
@@ -86,7 +87,7 @@ void MainWindow::buildUnits() {
     const ui::Units units = ui::buildUnits(
         client, definition().units, [this](const ui::UnitDefinition& def, QWidget* parent) {
             if (def.name == QStringLiteral("播放器1"))
-                return static_cast<QWidget*>(player_ = new MediaPlayer(config_.engine, parent));
+                return static_cast<QWidget*>(player_ = new MediaPlayer(playback_, parent));
             menu_ = new RollDownMenu(parent);
             return static_cast<QWidget*>(menu_);
         });
@@ -99,9 +100,12 @@ void MainWindow::buildUnits() {
     adTimer_->setObjectName(QStringLiteral("时钟1"));
     connect(adTimer_, &QTimer::timeout, this, &MainWindow::OnAdTimerTick);
     connect(menu_, &RollDownMenu::itemChosen, this, &MainWindow::OnCatalogueItemSelected);
+    connect(menu_, &RollDownMenu::contextMenuRequested, this, &MainWindow::showItemMenu);
     find_ = new RollDownMenuFind(*menu_);
     auto* findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, find_, [this] { find_->open(); });
+    // The player's area only: the advertisement over it takes no drops.
+    new DropOpener(*player_, [this](const QString& location) { openLocation(location); });
     connect(player_, &MediaPlayer::framePainted, this, [this] {
         if (std::exchange(awaitingFirstFrame_, false))
             Q_EMIT firstFramePainted();
@@ -115,7 +119,7 @@ QAction* MainWindow::menuAction(const QString& caption) const {
 void MainWindow::createAdView() {
     if (adView_)
         return;
-    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.adUrl));
+    AdView* view = ::createAdView(adPanel_, this, QUrl(config_.station.adUrl()));
     connect(view->adPage(), &AdPage::reported, this, &MainWindow::reported);
     adView_ = view;
 }
@@ -133,16 +137,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::OnCatalogueItemSelected() {
     const QString title = menu_->model().itemDisplayTitle(menu_->SelectedItem());
-    setWindowTitle(kTitle + QStringLiteral("——") + title);
+    setWindowTitle(TvStation::viewerName() + QStringLiteral("——") + title);
     Q_EMIT programmeSelected(title);
-    player_->setURL(QString());
+    if (library_)
+        library_->chosen();
+    playback_.open(QString());
     adPanel_->setVisible(true);
     adText_->setVisible(true);
     adCountdown_->setVisible(true);
     adTimer_->start(AdCountdown::TickMs);
     countdown_.start(countdownClock_());
     // libVLC loads during the countdown rather than after it, when the user is waiting.
-    player_->prepare();
+    playback_.prepare();
 }
 
 void MainWindow::OnAdTimerTick() {
@@ -161,12 +167,13 @@ void MainWindow::PlaySelectedItem() {
     // The selection is read afresh; the address names the item as the menu shows it.
     const int chosen = menu_->SelectedItem();
     const RollDownMenuModel::Item* item = menu_->model().item(chosen);
-    const QString url = StreamUrl(item ? item->decoded : GbkDecoded(), config_.stationHost);
-    const qint64 from = startPosition_ ? std::max<qint64>(startPosition_(chosen), 0) : 0;
+    const QString url = config_.station.streamUrl(item ? item->decoded : GbkDecoded());
+    const qint64 from = library_ ? std::max<qint64>(library_->startPosition(chosen), 0) : 0;
     Q_EMIT programmePlayed(url);
     awaitingFirstFrame_ = true;
-    playInPlayer(url, from);
-    Q_EMIT programmeStarted(chosen, from);
+    playInPlayer(url, from, item ? item->decoded.text : QString());
+    if (library_)
+        library_->started(chosen, from);
 }
 
 void MainWindow::OnAdPressed() {

@@ -1,14 +1,19 @@
 #pragma once
 
-#include "playback/EngineOptions.h"
+#include "catalogue/TvStation.h"
 #include "ui/AdCountdown.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/RollDownMenuLayout.h"
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <functional>
 
+class LibraryService;
 class MediaPlayer;
+class PlaybackController;
 class QAction;
 class QLabel;
 class QTimer;
@@ -18,9 +23,7 @@ class RollDownMenuFind;
 
 // What the main window takes from the start-up; fixed for its life.
 struct MainWindowConfig {
-    QString stationHost; // host[:port] of the stream server
-    QString adUrl;       // the advertisement page's start address
-    EngineOptions engine;
+    TvStation station; // the streams' host and the advertisement page
 };
 
 // The start window: the player, the roll-down catalogue, the advertisement overlay and the menus,
@@ -28,7 +31,8 @@ struct MainWindowConfig {
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(MainWindowConfig config = {});
+    // Shows and drives `playback`, which outlives the window.
+    MainWindow(MainWindowConfig config, PlaybackController& playback);
     ~MainWindow() override;
 
     // Where the program's files are, and the features text the help menu shows; the start-up
@@ -44,14 +48,24 @@ class MainWindow : public QMainWindow {
     // up the loading window's clock.
     void createAdView();
 
+    // Plays a file or address that comes from outside the window (the command line, a later
+    // start, a drop), as 打开 plays a chosen file.
+    void openLocation(const QString& location);
+
+    // 播放, 暂停 and 停止 of the file menu, in that order. They have no handler of their own; the
+    // start-up greys them.
+    const std::array<QAction*, 3>& transportMenuActions() const { return transportActions_; }
+    // The menu bar's item with this caption ("打开(&O)"), or nullptr.
     QAction* menuAction(const QString& caption) const;
+    // The menu items that neither do something nor are handed out; a test keeps this empty.
+    const QStringList& idleMenuItems() const { return idleMenuItems_; }
     RollDownMenu& rollDownMenu() const { return *menu_; }
     RollDownMenuFind& find() const { return *find_; }
-    // Where the chosen item starts playing after the countdown, in ms; 0 without it.
-    void setStartPosition(std::function<qint64(int item)> startPosition) {
-        startPosition_ = std::move(startPosition);
-    }
+    // The user's library, once the catalogue is in: it hears of choices and plays, and items
+    // offer its context menu.
+    void setLibrary(LibraryService* library) { library_ = library; }
     MediaPlayer& player() const { return *player_; }
+    PlaybackController& playback() const { return playback_; }
     const AdCountdown& countdown() const { return countdown_; }
     // The monotonic clock the countdown reads, in ms; tests replace it to say when time passes.
     void setCountdownClock(std::function<qint64()> nowMs) { countdownClock_ = std::move(nowMs); }
@@ -60,10 +74,6 @@ class MainWindow : public QMainWindow {
     // The events the window reports, in the order they happen.
     void programmeSelected(const QString& title);
     void programmePlayed(const QString& url);
-    // Once the chosen item has been handed to the player, `fromMs` into it.
-    void programmeStarted(int item, qint64 fromMs);
-    // Home where nothing else took it: play what plays from its start.
-    void startOverRequested();
     void firstFramePainted(); // of what PlaySelectedItem handed over
     void adPressed();
     void adWheelTurned();
@@ -101,15 +111,20 @@ class MainWindow : public QMainWindow {
     // the player's keys from anywhere in the window, the keyboard for what starts playing.
     void letWindowGrow();
     void placeUnits();
-    void playInPlayer(const QString& location, qint64 fromMs = 0);
+    void playInPlayer(const QString& location, qint64 fromMs = 0, const QString& title = {});
+    // An item's context menu (MainWindowLibrary.cpp).
+    void showItemMenu(MenuRow row, const QPoint& globalPos);
 
     const MainWindowConfig config_;
+    PlaybackController& playback_;
+    LibraryService* library_ = nullptr;
     QString programDirectory_;
     QString featuresText_;
+    std::array<QAction*, 3> transportActions_{};
+    QStringList idleMenuItems_;
     MediaPlayer* player_ = nullptr;
     RollDownMenu* menu_ = nullptr;
     RollDownMenuFind* find_ = nullptr;
-    std::function<qint64(int)> startPosition_;
     QWidget* adPanel_ = nullptr;
     QWebEngineView* adView_ = nullptr;
     QLabel* adText_ = nullptr;

@@ -1,6 +1,8 @@
 // The main window around its player: the units' places as the window grows, the player's keys
 // from anywhere in the window, and the keyboard for whatever starts playing.
 #include "playback/MediaPlayer.h"
+#include "playback/PlaybackController.h"
+#include "ui/LibraryService.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
@@ -57,16 +59,22 @@ void MainWindow::placeUnits() {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (player_->handleKey(event))
         return;
+    // Home where nothing else took it: play what plays from its start.
     if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
-        Q_EMIT startOverRequested();
+        if (library_)
+            library_->startOver();
         return;
     }
     QMainWindow::keyPressEvent(event);
 }
 
+void MainWindow::openLocation(const QString& location) {
+    playInPlayer(location);
+}
+
 // Once a programme, file or address is handed over, Space and the arrows work it at once; Tab
 // still leads to the menu.
-void MainWindow::playInPlayer(const QString& location, qint64 fromMs) {
-    player_->setURL(location, fromMs);
+void MainWindow::playInPlayer(const QString& location, qint64 fromMs, const QString& title) {
+    playback_.open(location, fromMs, title);
     player_->setFocus(Qt::OtherFocusReason);
 }

@@ -59,6 +59,11 @@ void RollDownMenuModel::select(int index) {
         selected_ = index;
 }
 
+RollDownMenuModel::GroupKind RollDownMenuModel::groupKind(int group) const {
+    const Group* found = this->group(group);
+    return found ? found->kind : GroupKind::Station;
+}
+
 int RollDownMenuModel::sourceItem(int index) const {
     const Item* found = item(index);
     return found ? found->source : -1;
@@ -70,7 +75,7 @@ void RollDownMenuModel::setLibraryGroups(const std::vector<LibraryGroup>& groups
     groups_.resize(size_t(stationGroups_));
     items_.resize(size_t(stationItems_));
     for (const LibraryGroup& library : groups) {
-        Group group{GbkBytes(), library.title, 0, 0, {}};
+        Group group{GbkBytes(), library.title, 0, 0, {}, library.kind};
         const int groupIndex = groupCount();
         for (const LibraryGroup::Entry& entry : library.entries) {
             const Item* source = item(entry.source);

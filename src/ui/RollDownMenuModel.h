@@ -17,6 +17,9 @@
 class RollDownMenuModel : public QObject {
     Q_OBJECT
   public:
+    // What a group holds: one of the station's categories, or one of the user's own lists.
+    enum class GroupKind { Station, Favourites, Recent };
+
     struct Item {
         GbkBytes title;
         GbkDecoded decoded; // decoded.text is what shows
@@ -32,6 +35,7 @@ class RollDownMenuModel : public QObject {
         int first = 0; // the two integers of AddGroup; they mean nothing to the menu
         int second = 0;
         std::vector<int> items; // indexes of its items
+        GroupKind kind = GroupKind::Station;
     };
 
     struct LibraryGroup {
@@ -41,6 +45,7 @@ class RollDownMenuModel : public QObject {
             int source = -1;
         };
         std::vector<Entry> entries;
+        GroupKind kind = GroupKind::Favourites;
     };
 
     explicit RollDownMenuModel(QObject* parent = nullptr);
@@ -76,6 +81,8 @@ class RollDownMenuModel : public QObject {
     int stationGroupCount() const { return stationGroups_; }
     int stationItemCount() const { return stationItems_; }
     bool isLibraryGroup(int group) const { return group >= stationGroups_ && group < groupCount(); }
+    // Station for a bad index.
+    GroupKind groupKind(int group) const;
     // -1 for a bad index.
     int sourceItem(int index) const;
     bool isChoosable(int index) const { return sourceItem(index) >= 0; }

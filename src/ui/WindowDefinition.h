@@ -3,13 +3,18 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QKeySequence>
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
 
+class QAction;
+class QMenuBar;
+class QObject;
 class QWidget;
 
 // Every window is declared as data: its units (name, kind, place, initial state) and a table that
@@ -71,8 +76,35 @@ QSize clientSizeFor(const WindowDefinition& definition);
 Units buildUnits(QWidget* client, const std::vector<UnitDefinition>& units,
                  const UnitFactory& custom = {});
 
-// Connects each binding's unit event to its handler.
-void bindEvents(const Units& units, const std::vector<Binding>& bindings);
+// Grows the units built from `definitions` until every text shows whole in the application's
+// font, when the desktop's text is larger than the windows were declared for: declared fonts
+// grow with the desktop's text, then every unit's place and size by one factor, so that the
+// window keeps its proportions (lines keep their thickness, pictures grow with their boxes).
+// Returns that factor, by which the client area grows too: 1, and nothing changed, at the
+// declared text size or smaller.
+double growUnitsForText(const std::vector<UnitDefinition>& definitions, const Units& units);
+
+// Connects each binding's unit event to its handler. Returns the units of the bindings that
+// could not be made, in table order: a unit that does not exist, or one without that event.
+[[nodiscard]] QStringList bindEvents(const Units& units, const std::vector<Binding>& bindings);
+
+// An item of a menu bar's menu: what it shows and what it does.
+struct MenuItem {
+    QString caption{}; // empty: a separator
+    QKeySequence shortcut{};
+    std::function<void()> handler{};
+    QAction** keep = nullptr; // where the action is handed out, for an item handled elsewhere
+};
+
+struct Menu {
+    QString title;
+    std::vector<MenuItem> items;
+};
+
+// Adds the menus to `bar`, each menu and action named by its caption, each action connected to
+// its handler for as long as `context` lives. Returns the captions of the items that neither
+// have a handler nor are handed out, in table order: items that would do nothing.
+[[nodiscard]] QStringList addMenus(QMenuBar* bar, const std::vector<Menu>& menus, QObject* context);
 
 // Finds a unit by name under `root`, whatever its type; nullptr when absent.
 template <typename T> T* unit(const QWidget* root, const QString& name);

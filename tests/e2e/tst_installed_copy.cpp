@@ -1,8 +1,8 @@
 #include "Processes.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/FileIo.h"
 #include "catalogue/HttpGet.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,7 +50,7 @@ void TestInstalledCopy::keepsItsFilesInTheDataHome() {
     const QString dir = viewer.programDirectory();
     QCOMPARE(dir.sliced(dataHome.size()), u"/velmora-tv"_s);
     std::string expectedCatalogue;
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         const std::string section =
             cutContentSection(HttpGet("http://" + station.address().toStdString() + row.pagePath));
         QVERIFY(section.size() > 1000);
@@ -59,7 +59,8 @@ void TestInstalledCopy::keepsItsFilesInTheDataHome() {
             expectedCatalogue += line;
     }
     QCOMPARE(readWholeFile(dir + u"/spsj.txt"_s).value(), expectedCatalogue);
-    QCOMPARE(entriesOf(dir), (QStringList{u"spsj.txt"_s, u"xzwj"_s}));
+    // The lock only while it runs: it keeps a second viewer from these files.
+    QCOMPARE(entriesOf(dir), (QStringList{u"spsj.txt"_s, u"velmora-tv.lock"_s, u"xzwj"_s}));
     // Folders made in the data home are the user's alone.
     QCOMPARE(modeOf(dir), 0700u);
     QCOMPARE(modeOf(dataHome), 0700u);
@@ -68,6 +69,8 @@ void TestInstalledCopy::keepsItsFilesInTheDataHome() {
     QCOMPARE(entriesOf(bin), QStringList{u"velmora-tv"_s});
     QCOMPARE(entriesOf(bin + u"/../share/velmora-tv"_s), QStringList{u"软件特性.txt"_s});
     QCOMPARE(viewer.endWithKey(u"Velmora网络电视"_s, u"ctrl+q"_s, 15000), 0);
+    // Leaving keeps the window's place and the volume; the lock goes with the viewer.
+    QCOMPARE(entriesOf(dir), (QStringList{u"settings.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
 }
 
 // No sound card here and no sound server: a whole session with a programme played may put a

@@ -1,6 +1,8 @@
 // The library across real starts of the viewer: a favourite added from the context menu in one
 // start is in the menu of the next, after the station's five groups, which stay as they were; a
-// programme left part-way resumes where it was, on the station's long clip.
+// programme left part-way resumes where it was, on the station's long clip; a file at its size
+// limit, full of fields the viewer does not know, still holds the lists after a change and a
+// restart.
 #include "Processes.h"
 
 #include <QCoreApplication>
@@ -38,6 +40,7 @@ class TestLibraryStarts : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void aFavouriteOutlivesTheStartAndPlaysResume();
+    void theListsOutliveAFileAtItsLimit();
 };
 
 void TestLibraryStarts::aFavouriteOutlivesTheStartAndPlaysResume() {
@@ -88,7 +91,7 @@ void TestLibraryStarts::aFavouriteOutlivesTheStartAndPlaysResume() {
 
     // Played and taken 20 s in with the player's keys, then chosen again: it is left there.
     QVERIFY(viewer.clickAndWaitFor(650, 62, u"selected "_s, 30000));
-    QVERIFY(viewer.waitForEvent(u"player-length "_s, 20000));
+    QVERIFY(viewer.waitForEvent(u"player-seekable"_s, 20000));
     QVERIFY(viewer.pressKeyIn(titled, u"Right"_s));
     QVERIFY(viewer.pressKeyIn(titled, u"Right"_s));
     // The X server delivers the keys before the click, so the seeks come first.
@@ -125,6 +128,60 @@ void TestLibraryStarts::aFavouriteOutlivesTheStartAndPlaysResume() {
     QVERIFY2(viewer.events().mid(before).contains(forgotten),
              qPrintable(viewer.events().join(u'\n')));
     QCOMPARE(viewer.endWithKey(titled, u"ctrl+q"_s, 15000), 0);
+}
+
+void TestLibraryStarts::theListsOutliveAFileAtItsLimit() {
+    StationProcess station;
+    QVERIFY(station.started());
+    ViewerProcess viewer;
+    const QString library = viewer.programDirectory() + u"/library.json"_s;
+    const QString trace = viewer.programDirectory() + u"/trace.log"_s;
+    // Exactly 1 MiB: a favourite, a field nested 1 000 deep and one that fills the rest.
+    const QByteArray deep = QByteArray(1000, '[') + QByteArray(1000, ']');
+    QByteArray content = R"({"version":1,"favourites":[{"category":"新闻联播","title":"旧节目"}],)"
+                         R"("deep":)" +
+                         deep + R"(,"pad":")";
+    content += QByteArray((1 << 20) - content.size() - 2, 'x') + "\"}";
+    QCOMPARE(content.size(), 1 << 20);
+    {
+        QFile file(library);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+
+    viewer.start(station.address());
+    QVERIFY(viewer.waitForEvent(u"ready"_s, 60000));
+    QCOMPARE(groupLines(viewer.events()).value(5), u"group 我的收藏 1"_s);
+    // A play is a change: the programme goes into the recent list, and the file is written.
+    const std::optional<QString> selected = viewer.clickAndWaitFor(650, 62, u"selected "_s, 30000);
+    QVERIFY(selected);
+    const QString titled = kWindow + u"——"_s + selected->mid(9);
+    const std::optional<QString> saved =
+        viewer.waitForEvent(u"library favourites=1 recent=1"_s, 20000);
+    QVERIFY2(saved, qPrintable(viewer.events().join(u'\n')));
+    QCOMPARE(viewer.endWithKey(titled, u"ctrl+q"_s, 15000), 0);
+
+    // Within the limit, the lists and the nested field kept; the filler given up for them.
+    QFile file(library);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+    QVERIFY2(written.size() <= 1 << 20, qPrintable(QString::number(written.size())));
+    const QJsonObject stored = QJsonDocument::fromJson(written).object();
+    QCOMPARE(QJsonDocument(stored.value(u"favourites"_s).toArray()).toJson(QJsonDocument::Compact),
+             QByteArray(R"([{"category":"新闻联播","title":"旧节目"}])"));
+    QCOMPARE(stored.value(u"recent"_s).toArray().size(), 1);
+    QCOMPARE(QJsonDocument(stored.value(u"deep"_s).toArray()).toJson(QJsonDocument::Compact), deep);
+    QVERIFY(!stored.contains(u"pad"_s));
+
+    // The next start reads it: both groups are there, nothing is set aside.
+    QVERIFY(QFile::remove(trace));
+    viewer.start(station.address());
+    QVERIFY(viewer.waitForEvent(u"ready"_s, 60000));
+    const QStringList groups = groupLines(viewer.events());
+    QCOMPARE(groups.mid(5), (QStringList{u"group 我的收藏 1"_s, u"group 最近观看 1"_s}));
+    QVERIFY(!QFile::exists(library + u".bad"_s));
+    QCOMPARE(viewer.endWithKey(kWindow, u"ctrl+q"_s, 15000), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLibraryStarts)

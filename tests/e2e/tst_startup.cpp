@@ -1,8 +1,8 @@
 #include "Processes.h"
-#include "catalogue/CategoryTable.h"
 #include "catalogue/FileIo.h"
 #include "catalogue/HttpGet.h"
 #include "catalogue/PageExtraction.h"
+#include "catalogue/TvStation.h"
 
 #include <QTest>
 
@@ -56,7 +56,7 @@ void TestStartup::fullCatalogue() {
     // Each list file holds exactly its page's content section, as served.
     const QString dir = viewer.programDirectory();
     std::string expectedCatalogue;
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         const std::string page =
             HttpGet("http://" + station.address().toStdString() + row.pagePath);
         const std::string section = cutContentSection(page);
@@ -83,7 +83,7 @@ void TestStartup::missingCategoryEndsWithFailure() {
     QVERIFY(viewer.waitForEvent(QStringLiteral("incomplete-data"), 60000));
     // The four categories that answered keep their files.
     const QString dir = viewer.programDirectory();
-    for (const CategoryRow& row : CategoryTable())
+    for (const CategoryRow& row : TvStation::categories())
         QCOMPARE(fileSize(dir + row.listFile).value_or(-1) > 0, row.number != 5);
     const std::string catalogue = readWholeFile(dir + QStringLiteral("/spsj.txt")).value();
     QCOMPARE(std::count(catalogue.begin(), catalogue.end(), '\n'), 175L);

@@ -120,7 +120,7 @@ RunResult TestCatalogueThreads::runOnce(const QString& stationAddress, const QSt
             });
             run = std::make_unique<CatalogueRunContext>(CatalogueRunContext{
                 *bridge, clock, [](const std::string& url) { return HttpGet(url); }, dir,
-                stationAddress});
+                TvStation(stationAddress)});
             thread = std::thread([&run] { CatalogueRun(*run); });
         });
         // Only the run closes the window; if it never does, the test must still end.
@@ -153,7 +153,7 @@ void TestCatalogueThreads::runFillsTheWindowsThroughTheHandOver() {
     QVERIFY(station.started());
     std::string finished;
     std::vector<std::vector<std::string>> titles;
-    for (const CategoryRow& row : CategoryTable()) {
+    for (const CategoryRow& row : TvStation::categories()) {
         finished += row.finishedText;
         titles.emplace_back();
         const std::string section = cutContentSection(station::buildCategoryPage(row.number));
@@ -167,8 +167,8 @@ void TestCatalogueThreads::runFillsTheWindowsThroughTheHandOver() {
         const RunResult result = runOnce(station.address(), dir.path());
         QVERIFY(result.closedByRun);
         QCOMPARE(result.finishedBox, finished);
-        QCOMPARE(result.menu.size(), size_t(kCategoryCount));
-        for (const CategoryRow& row : CategoryTable()) {
+        QCOMPARE(result.menu.size(), size_t(5));
+        for (const CategoryRow& row : TvStation::categories()) {
             const auto& [group, items] = result.menu[size_t(row.number - 1)];
             QCOMPARE(group, row.label);
             QCOMPARE(items, titles[size_t(row.number - 1)]);
@@ -188,7 +188,7 @@ void TestCatalogueThreads::incompleteDataIsReportedOnTheUiThread() {
     QTemporaryDir dir;
     const RunResult result = runOnce(station.address(), dir.path());
     QVERIFY(result.closedByRun);
-    QCOMPARE(result.menu.size(), size_t(kCategoryCount));
+    QCOMPARE(result.menu.size(), size_t(5));
     QCOMPARE(result.menu[2].second.size(), size_t(20)); // a failed page still gives its lines
     QCOMPARE(result.incompleteReports, 1);
     QVERIFY(result.reportedOnUiThread);

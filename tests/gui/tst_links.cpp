@@ -1,3 +1,4 @@
+#include "playback/PlaybackController.h"
 #include "settings/Links.h"
 #include "ui/MainWindow.h"
 
@@ -70,7 +71,8 @@ class TestLinks : public QObject {
 void TestLinks::eachItemReachesTheDesktopWhole() {
     QTemporaryDir dir;
     const QString programDirectory = dir.filePath(u"My Programs/velmora tv"_s);
-    MainWindow window;
+    PlaybackController playback;
+    MainWindow window({}, playback);
     window.setProgramFiles(programDirectory, programDirectory + u"/软件特性.txt"_s);
 
     for (int round = 0; round < 2; ++round) {

@@ -1,7 +1,7 @@
 #include "CannedServer.h"
 #include "Processes.h"
+#include "catalogue/TvStation.h"
 #include "playback/MediaPlayer.h"
-#include "playback/StreamUrl.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -318,7 +318,7 @@ void TestPlayer::streamsFromTheStation() {
     player.resize(574, 440);
     player.show();
     QVERIFY(QTest::qWaitForWindowExposed(&player));
-    const QString url = StreamUrl(decodeGbk(title.toStdString()), station_->address());
+    const QString url = TvStation(station_->address()).streamUrl(decodeGbk(title.toStdString()));
     player.setURL(scheme + url.mid(url.indexOf(u':')));
     QTRY_COMPARE_WITH_TIMEOUT(player.status(), outcome, 10000);
     if (outcome == Status::Playing)
@@ -461,10 +461,12 @@ void TestPlayer::contextMenuOffersTheActions() {
     for (QAction* item : menu->actions())
         if (!item->isSeparator())
             texts << item->text().section(u'\t', 0, 0);
-    QCOMPARE(texts, QStringList({QStringLiteral("播放"), QStringLiteral("停止"),
-                                 QStringLiteral("快退 10 秒"), QStringLiteral("快进 10 秒"),
-                                 QStringLiteral("增大音量"), QStringLiteral("减小音量"),
-                                 QStringLiteral("静音"), QStringLiteral("全屏")}));
+    QCOMPARE(
+        texts,
+        QStringList({QStringLiteral("播放"), QStringLiteral("停止"), QStringLiteral("快退 10 秒"),
+                     QStringLiteral("快进 10 秒"), QStringLiteral("减速"), QStringLiteral("加速"),
+                     QStringLiteral("增大音量"), QStringLiteral("减小音量"), QStringLiteral("静音"),
+                     QStringLiteral("截图"), QStringLiteral("全屏")}));
     action(menu, QStringLiteral("增大音量"))->trigger();
     menu->close();
     QCOMPARE(player.volume(), 55);

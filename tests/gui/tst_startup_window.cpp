@@ -2,6 +2,7 @@
 #include "app/ProgramState.h"
 #include "app/Startup.h"
 #include "catalogue/FileIo.h"
+#include "playback/PlaybackController.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -83,7 +84,8 @@ void TestStartupWindow::loadingWindowKeepsTimeAndCannotBeClosed() {
 }
 
 void TestStartupWindow::menuTree() {
-    MainWindow window;
+    PlaybackController playback;
+    MainWindow window({}, playback);
     QStringList titles;
     for (QAction* action : window.menuBar()->actions())
         titles << action->text();
@@ -117,7 +119,8 @@ void TestStartupWindow::catalogueFillsTheMenu() {
     hooks.makeClock = [] { return std::make_unique<LateClock>(); };
     hooks.programDirectory = dir.path();
     const Config config = stationConfig(station.address());
-    MainWindow window(config.mainWindow());
+    PlaybackController playback;
+    MainWindow window(config.mainWindow(), playback);
     Startup startup(window, config, hooks);
     // While loading, the three items are still enabled; afterwards they are greyed.
     QVERIFY(window.menuAction(QStringLiteral("播放"))->isEnabled());
@@ -142,7 +145,8 @@ void TestStartupWindow::runThatCannotStartFails() {
     hooks.startThread = [](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     };
-    MainWindow window;
+    PlaybackController playback;
+    MainWindow window({}, playback);
     Startup startup(window, Config::defaults(), hooks);
     QPair<QString, QString> seen;
     answerNextMessageBox(seen);

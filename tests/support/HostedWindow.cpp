@@ -3,6 +3,7 @@
 #include "app/ProcessSetup.h"
 #include "app/Startup.h"
 #include "playback/MediaPlayer.h"
+#include "playback/PlaybackController.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
 
@@ -29,7 +30,8 @@ HostedWindow::HostedWindow(const QStringList& stationArguments,
     StartupHooks hooks;
     hooks.makeClock = [] { return std::make_unique<LateClock>(); };
     hooks.programDirectory = dir_.path();
-    window_ = std::make_unique<MainWindow>(config.mainWindow());
+    playback_ = std::make_unique<PlaybackController>(config.engine);
+    window_ = std::make_unique<MainWindow>(config.mainWindow(), *playback_);
     window_->setCountdownClock([this] { return countdownMs_; });
     startup_ = std::make_unique<Startup>(*window_, config, hooks);
     if (!startup_->OnMainWindowCreated())
@@ -43,6 +45,7 @@ HostedWindow::HostedWindow(const QStringList& stationArguments,
 HostedWindow::~HostedWindow() {
     startup_.reset();
     window_.reset();
+    playback_.reset();
     station_.reset();
 }
 

@@ -10,6 +10,7 @@
 
 class MainWindow;
 class MediaPlayer;
+class PlaybackController;
 class QObject;
 class RollDownMenu;
 class Startup;
@@ -52,6 +53,7 @@ class HostedWindow {
   private:
     std::unique_ptr<StationProcess> station_;
     QTemporaryDir dir_;
+    std::unique_ptr<PlaybackController> playback_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Startup> startup_;
     RollDownMenu* menu_ = nullptr;

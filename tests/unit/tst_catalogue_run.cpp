@@ -1,3 +1,4 @@
+#include "StationFacts.h"
 #include "app/CatalogueRun.h"
 #include "catalogue/FileIo.h"
 
@@ -8,8 +9,15 @@
 
 namespace {
 
+using facts::label;
+
 const CategoryRow& row(int number) {
-    return CategoryTable()[size_t(number - 1)];
+    return TvStation::categories().at(size_t(number - 1));
+}
+
+// Where category `number`'s list file is kept under `dir`.
+QString listFile(const QTemporaryDir& dir, int number) {
+    return dir.path() + QLatin1String(facts::category(number).listFile);
 }
 
 // Keeps the units as plain texts and records what the run did, in order.
@@ -117,12 +125,12 @@ void TestCatalogueRun::run(Outcome& out, const QString& dir,
                                 [&](const std::string& url) {
                                     out.urls.push_back(url);
                                     for (const auto& [number, body] : pages) {
-                                        if (url.ends_with(row(number).pagePath))
+                                        if (url.ends_with(facts::category(number).pagePath))
                                             return body;
                                     }
                                     return std::string();
                                 },
-                                dir, QStringLiteral("station.test:8080")};
+                                dir, TvStation(QStringLiteral("station.test:8080"))};
     CatalogueRun(context);
 }
 
@@ -131,11 +139,11 @@ void TestCatalogueRun::fullRun() {
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
     Outcome out;
     std::map<int, std::string> pages;
-    for (const CategoryRow& r : CategoryTable())
-        pages[r.number] = page(r, r.entryCount + 2);
+    for (const CategoryRow& r : TvStation::categories())
+        pages[r.number] = page(r, facts::category(r.number).entries + 2);
     run(out, dir.path(), pages);
 
-    QCOMPARE(out.urls.front(), "http://station.test:8080" + row(1).pagePath);
+    QCOMPARE(out.urls.front(), "http://station.test:8080/index/4/20100112/100813.shtml");
     QCOMPARE(out.urls.size(), size_t(5));
     const std::vector<std::string> events = {"step 新闻联播...",
                                              "step 药都时空...",
@@ -149,19 +157,20 @@ void TestCatalogueRun::fullRun() {
     // the hold to 2000.
     QCOMPARE(out.clock.sleeps, (std::vector<std::int32_t>{100, 100, 100, 100, 1100, 500}));
     QCOMPARE(out.units.groups.size(), size_t(5));
-    for (const CategoryRow& r : CategoryTable()) {
-        const auto& [title, items] = out.units.groups[size_t(r.number - 1)];
-        QCOMPARE(title, r.label);
-        QCOMPARE(int(items.size()), r.entryCount);
-        QCOMPARE(items.front(), "T" + std::to_string(r.number) + "-100xxxxxxxx");
-        QCOMPARE(readWholeFile(dir.path() + r.listFile).value(), section(r, r.entryCount + 2));
+    for (int number = 1; number <= 5; ++number) {
+        const int entries = facts::category(number).entries;
+        const auto& [title, items] = out.units.groups[size_t(number - 1)];
+        QCOMPARE(title, label(number));
+        QCOMPARE(int(items.size()), entries);
+        QCOMPARE(items.front(), "T" + std::to_string(number) + "-100xxxxxxxx");
+        QCOMPARE(readWholeFile(listFile(dir, number)).value(), section(row(number), entries + 2));
     }
     const std::string spsj = readWholeFile(dir.path() + QStringLiteral("/spsj.txt")).value();
     QCOMPARE(std::count(spsj.begin(), spsj.end(), '\n'), 175L);
     QVERIFY(spsj.ends_with("\r\n"));
-    QVERIFY(spsj.starts_with(row(1).label + "|T1-100xxxxxxxx|/l/"));
+    QVERIFY(spsj.starts_with(label(1) + "|T1-100xxxxxxxx|/l/"));
     // The entry box holds the last step's lines only.
-    QCOMPARE(out.units.entryBox.substr(0, 9), row(5).label + "|");
+    QCOMPARE(out.units.entryBox.substr(0, 9), label(5) + "|");
 }
 
 void TestCatalogueRun::failedDownloadsStillFillTheMenu() {
@@ -171,12 +180,13 @@ void TestCatalogueRun::failedDownloadsStillFillTheMenu() {
     out.clock.now = 2300; // a slow network: no pacing and no hold
     run(out, dir.path(), {});
     QVERIFY(out.clock.sleeps.empty());
-    for (const CategoryRow& r : CategoryTable()) {
-        QCOMPARE(int(out.units.groups[size_t(r.number - 1)].second.size()), r.entryCount);
-        QCOMPARE(fileSize(dir.path() + r.listFile).value(), 0);
+    for (int number = 1; number <= 5; ++number) {
+        QCOMPARE(int(out.units.groups[size_t(number - 1)].second.size()),
+                 facts::category(number).entries);
+        QCOMPARE(fileSize(listFile(dir, number)).value(), 0);
     }
     const std::string spsj = readWholeFile(dir.path() + QStringLiteral("/spsj.txt")).value();
-    QVERIFY(spsj.starts_with(row(1).label + "||\r\n" + row(1).label + "||\r\n"));
+    QVERIFY(spsj.starts_with(label(1) + "||\r\n" + label(1) + "||\r\n"));
     QCOMPARE(out.units.events.back(), std::string("incomplete"));
     QCOMPARE(std::count(out.units.events.begin(), out.units.events.end(), "incomplete"), 1L);
 }
@@ -191,7 +201,7 @@ void TestCatalogueRun::oneMissingCategoryIsReported() {
     run(out, dir.path(), pages);
     QCOMPARE(out.units.events.back(), std::string("incomplete"));
     QCOMPARE(out.units.events.end()[-2], std::string("close"));
-    QCOMPARE(fileSize(dir.path() + row(5).listFile).value(), 0);
+    QCOMPARE(fileSize(listFile(dir, 5)).value(), 0);
 
     // A one-byte content section is data.
     Outcome full;
@@ -203,12 +213,12 @@ void TestCatalogueRun::oneMissingCategoryIsReported() {
 void TestCatalogueRun::listFilesAreReplacedNotExtended() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("xzwj")));
-    const QString listFile = dir.path() + row(1).listFile;
-    QVERIFY(writeFileAtomically(listFile, std::string(5000, 'o')));
+    const QString xwlb = listFile(dir, 1);
+    QVERIFY(writeFileAtomically(xwlb, std::string(5000, 'o')));
     QVERIFY(writeFileAtomically(dir.path() + QStringLiteral("/spsj.txt"), std::string(9000, 'o')));
     Outcome out;
     run(out, dir.path(), {{1, "<!--Content Start-->new<!--Content End-->"}});
-    QCOMPARE(readWholeFile(listFile).value(), std::string("new"));
+    QCOMPARE(readWholeFile(xwlb).value(), std::string("new"));
     const std::string spsj = readWholeFile(dir.path() + QStringLiteral("/spsj.txt")).value();
     QVERIFY(spsj.find('o') == std::string::npos);
     // No temporary file is left behind.
@@ -222,12 +232,12 @@ void TestCatalogueRun::unwritableFolderKeepsOldFiles() {
     const QString folder = dir.path() + QStringLiteral("/xzwj");
     QVERIFY(QDir().mkpath(folder));
     const std::string old = "an older page without markers";
-    QVERIFY(writeFileAtomically(dir.path() + row(2).listFile, old));
+    QVERIFY(writeFileAtomically(listFile(dir, 2), old));
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
     Outcome out;
     run(out, dir.path(), {{2, "<!--Content Start-->fresh<!--Content End-->"}});
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(readWholeFile(dir.path() + row(2).listFile).value(), old);
+    QCOMPARE(readWholeFile(listFile(dir, 2)).value(), old);
     QCOMPARE(out.units.groups[1].second.front(), std::string());
 }
 

@@ -1,18 +1,14 @@
-#include "catalogue/CategoryTable.h"
+#include "StationFacts.h"
 #include "catalogue/CombinedCatalogue.h"
 
 #include <QTest>
 
 namespace {
-const CategoryRow& row(int number) {
-    return CategoryTable()[size_t(number - 1)];
-}
+using facts::label;
 
+// The finished labels after a whole run, as the run leaves them in 编辑框2.
 std::string finishedAll() {
-    std::string finished;
-    for (const CategoryRow& r : CategoryTable())
-        finished += r.finishedText;
-    return finished;
+    return label(1) + "|" + label(2) + "|" + label(3) + "|" + label(4) + "|" + label(5);
 }
 
 QList<QByteArray> titles(const MenuGroupPlan& group) {
@@ -51,22 +47,22 @@ void TestCombined::itemTitles() {
 
 void TestCombined::fullCatalogueGroups() {
     CategoryTexts texts;
-    for (const CategoryRow& r : CategoryTable()) {
-        for (int i = 0; i < r.entryCount; ++i)
-            texts[size_t(r.number - 1)] += r.label + "|T" + std::to_string(i % 3) + "|L\r\n";
+    for (int number = 1; number <= 5; ++number) {
+        for (int i = 0; i < facts::category(number).entries; ++i)
+            texts[size_t(number - 1)] += label(number) + "|T" + std::to_string(i % 3) + "|L\r\n";
     }
     const auto groups = planMenu(finishedAll(), texts);
     QCOMPARE(groups.size(), size_t(5));
-    for (const CategoryRow& r : CategoryTable()) {
-        const MenuGroupPlan& g = groups[size_t(r.number - 1)];
-        QCOMPARE(g.title, r.label);
-        QCOMPARE(g.ordinal, r.number);
-        QCOMPARE(int(g.items.size()), r.entryCount);
+    for (int number = 1; number <= 5; ++number) {
+        const MenuGroupPlan& g = groups[size_t(number - 1)];
+        QCOMPARE(g.title, label(number));
+        QCOMPARE(g.ordinal, number);
+        QCOMPARE(int(g.items.size()), facts::category(number).entries);
         // Equal titles stay separate items; every item goes to its category's group.
         QCOMPARE(titles(g).mid(0, 4), (QList<QByteArray>{"T0", "T1", "T2", "T0"}));
         for (const MenuItemPlan& item : g.items) {
-            QCOMPARE(item.group, r.number - 1);
-            QCOMPARE(item.cut, r.number == 5 ? GbkCut::CleanEnd : GbkCut::CleanStart);
+            QCOMPARE(item.group, number - 1);
+            QCOMPARE(item.cut, number == 5 ? GbkCut::CleanEnd : GbkCut::CleanStart);
         }
     }
 }
@@ -75,7 +71,7 @@ void TestCombined::brokenLines() {
     CategoryTexts texts;
     // A title holding "|" shows only its part before the "|"; one holding CR LF splits its
     // line into a fragment with a "|" (an item) and one without (skipped); empty titles stay.
-    texts[0] = row(1).label + "|ab|cd|link\r\n" + row(1).label + "|x\r\ny|link\r\n" + row(1).label +
+    texts[0] = label(1) + "|ab|cd|link\r\n" + label(1) + "|x\r\ny|link\r\n" + label(1) +
                "||link\r\n" + "\r\n";
     const auto groups = planMenu(finishedAll(), texts);
     QCOMPARE(titles(groups[0]), (QList<QByteArray>{"ab", "x", "link", ""}));
@@ -85,9 +81,9 @@ void TestCombined::brokenLines() {
 
 void TestCombined::unknownAndMissingGroups() {
     CategoryTexts texts;
-    texts[4] = row(5).label + "|t|l\r\n";
+    texts[4] = label(5) + "|t|l\r\n";
     // The group index comes from the label, not from the group's place in the list.
-    const auto groups = planMenu(row(5).label + "|unknown", texts);
+    const auto groups = planMenu(label(5) + "|unknown", texts);
     QCOMPARE(groups.size(), size_t(2));
     QCOMPARE(groups[0].items.size(), size_t(1));
     QCOMPARE(groups[0].items[0].group, 4);

@@ -29,8 +29,8 @@ void TestConfig::buildTimeValuesWithoutEnvironment() {
     QCOMPARE(config.engine.openTimeout, 20000ms);
     QVERIFY(config.tracePath.isEmpty());
     // The window is given the same endpoints the run uses.
-    QCOMPARE(config.mainWindow().stationHost, QStringLiteral(VELMORA_STATION_HOST));
-    QCOMPARE(config.mainWindow().adUrl, QStringLiteral(VELMORA_AD_URL));
+    QCOMPARE(config.mainWindow().station.host(), QStringLiteral(VELMORA_STATION_HOST));
+    QCOMPARE(config.mainWindow().station.adUrl(), QStringLiteral(VELMORA_AD_URL));
 }
 
 void TestConfig::environmentOverrides() {
@@ -45,8 +45,8 @@ void TestConfig::environmentOverrides() {
     QCOMPARE(config.engine.audioOutput, QByteArray("adummy"));
     QCOMPARE(config.engine.openTimeout, 1500ms);
     QCOMPARE(config.tracePath, QStringLiteral("/tmp/trace.log"));
-    QCOMPARE(config.mainWindow().stationHost, QStringLiteral("127.0.0.1:18080"));
-    QCOMPARE(config.mainWindow().engine.openTimeout, 1500ms);
+    QCOMPARE(config.mainWindow().station.host(), QStringLiteral("127.0.0.1:18080"));
+    QCOMPARE(config.mainWindow().station.adUrl(), QStringLiteral("http://127.0.0.1:18080/ad/"));
 }
 
 void TestConfig::emptyOrMalformedValuesKeepTheDefaults() {

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -44,6 +45,10 @@ class TestLibrary : public QObject {
     void fileRules();
     void aMissingFileIsEmptyAndLeftAlone();
     void writesTheBytesItSays();
+    void theListsOutliveAFileFullOfOtherFields_data();
+    void theListsOutliveAFileFullOfOtherFields();
+    void theListsAtTheirLimitsFitTheFile();
+    void aBadFileIsKeptWhenItsNameAsideIsTaken();
 };
 
 void TestLibrary::favouritesKeepTheirOrderAndLimit() {
@@ -216,14 +221,155 @@ void TestLibrary::writesTheBytesItSays() {
     ProgrammeLibrary library;
     library.addFavourite({u"谯城报道"_s, u"“夜”话"_s});
     QVERIFY(library_file::write(path, library.toJson()));
-    QCOMPARE(readAll(path), QByteArray("{\n    \"favourites\": [\n        {\n"
-                                       "            \"category\": \"谯城报道\",\n"
-                                       "            \"title\": \"“夜”话\"\n        }\n    ],\n"
-                                       "    \"positions\": [\n    ],\n    \"recent\": [\n    ],\n"
-                                       "    \"version\": 1\n}\n"));
+    QCOMPARE(readAll(path),
+             QByteArray(R"({"favourites":[{"category":"谯城报道","title":"“夜”话"}],)"
+                        R"("positions":[],"recent":[],"version":1})"));
     // Nothing else is left in the folder: no temporary file.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{u"library.json"_s});
+}
+
+void TestLibrary::theListsOutliveAFileFullOfOtherFields_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<QStringList>("givenUp");
+    const QByteArray lists = R"({"version":1,"favourites":[{"category":"新闻联播","title":"A"}],)"
+                             R"("recent":[{"category":"药都时空","title":"B"}],"theme":"dark",)";
+    // The lists and one more field of `size` bytes in all: `open`, `repeated` as often as fits,
+    // blanks to make up the size, `close`.
+    const auto padded = [&](const char* field, const QByteArray& open, const QByteArray& repeated,
+                            const QByteArray& close, qint64 size) {
+        const QByteArray head = lists + '"' + field + "\":" + open;
+        const qint64 room = size - head.size() - close.size() - 1;
+        QByteArray body = repeated.repeated(room / repeated.size());
+        body += QByteArray(room - body.size(), ' ');
+        return head + body + close + '}';
+    };
+    QTest::newRow("a field nested 1 000 deep")
+        << lists + R"("deep":)" + QByteArray(1000, '[') + QByteArray(1000, ']') + '}'
+        << QStringList{u"deep"_s, u"theme"_s} << QStringList{};
+    QTest::newRow("a wide array, 1 000 324 bytes")
+        << padded("wide", "[0", ",0", "]", 1'000'324) << QStringList{u"wide"_s, u"theme"_s}
+        << QStringList{};
+    QTest::newRow("exactly 1 MiB") << padded("pad", "\"", "x", "\"", 1 << 20)
+                                   << QStringList{u"theme"_s} << QStringList{u"pad"_s};
+    // Written out in full, each 1e9 takes ten bytes: the same fields come to 2.6 MiB.
+    QTest::newRow("numbers that grow when written")
+        << padded("numbers", "[1e9", ",1e9", "]", 1'000'000) << QStringList{u"theme"_s}
+        << QStringList{u"numbers"_s};
+}
+
+// A change is written and the file read again as at the next start: the lists and every field
+// that fits come back; nothing is set aside.
+void TestLibrary::theListsOutliveAFileFullOfOtherFields() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, kept);
+    QFETCH(QStringList, givenUp);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"library.json"_s);
+    writeAll(path, content);
+    const library_file::Read first = library_file::read(path);
+    QCOMPARE(first.outcome, library_file::Read::Outcome::Read);
+    ProgrammeLibrary library = ProgrammeLibrary::fromJson(first.root);
+    QVERIFY(library.addFavourite({u"走进农家"_s, u"春耕"_s}));
+    QVERIFY(library_file::write(path, library.toJson(first.root)));
+
+    QVERIFY2(QFileInfo(path).size() <= 1'048'576,
+             qPrintable(QString::number(QFileInfo(path).size())));
+    const library_file::Read second = library_file::read(path);
+    QCOMPARE(second.outcome, library_file::Read::Outcome::Read);
+    const ProgrammeLibrary back = ProgrammeLibrary::fromJson(second.root);
+    QCOMPARE(back.favourites(),
+             (std::vector<ProgrammeKey>{{u"新闻联播"_s, u"A"_s}, {u"走进农家"_s, u"春耕"_s}}));
+    QCOMPARE(back.recent(), (std::vector<ProgrammeKey>{{u"药都时空"_s, u"B"_s}}));
+    for (const QString& field : kept)
+        QVERIFY2(second.root.value(field) == first.root.value(field), qPrintable(field));
+    for (const QString& field : givenUp)
+        QVERIFY2(!second.root.contains(field), qPrintable(field));
+
+    // The next change after that start keeps what the first one did.
+    library = back;
+    library.recordPlay({u"谯城报道"_s, u"C"_s});
+    QVERIFY(library_file::write(path, library.toJson(second.root)));
+    const library_file::Read third = library_file::read(path);
+    QCOMPARE(third.outcome, library_file::Read::Outcome::Read);
+    QCOMPARE(ProgrammeLibrary::fromJson(third.root).favourites(), back.favourites());
+    QCOMPARE(third.root.keys(), second.root.keys());
+}
+
+// Every list at its limit, every name as long as kept and made of characters JSON spells in six
+// bytes each, still fits the file.
+void TestLibrary::theListsAtTheirLimitsFitTheFile() {
+    QString controls;
+    for (char16_t c = 1; c < 0x20; ++c) {
+        if (c != u'\b' && c != u'\t' && c != u'\n' && c != u'\f' && c != u'\r')
+            controls += QChar(c);
+    }
+    const auto longName = [&](int n) {
+        return QString(98, QChar(1)) + controls[n % controls.size()] +
+               controls[n / controls.size()];
+    };
+    ProgrammeLibrary library;
+    for (int n = 0; n < 200; ++n)
+        QVERIFY(library.addFavourite({longName(n), longName(n)}));
+    for (int n = 0; n < 500; ++n)
+        library.keepPosition({longName(n), longName(n)}, 86'400'000);
+    for (int n = 0; n < 10; ++n)
+        library.recordPlay({longName(n), longName(n)});
+    const std::optional<QByteArray> content = library_file::content(library.toJson());
+    QVERIFY(content);
+    QVERIFY2(content->size() < 900'000, qPrintable(QString::number(content->size())));
+    QCOMPARE(ProgrammeLibrary::fromJson(*library_file::parse(*content)).positions().size(),
+             size_t(500));
+
+    // One unit longer, a name is no programme's: not taken, not read.
+    const ProgrammeKey tooLong{u"新闻联播"_s, QString(101, u'长')};
+    ProgrammeLibrary empty;
+    QVERIFY(!empty.addFavourite(tooLong));
+    empty.recordPlay(tooLong);
+    empty.keepPosition({QString(101, u'长'), u"A"_s}, 20'000);
+    QVERIFY(empty.favourites().empty());
+    QVERIFY(empty.recent().empty());
+    QVERIFY(empty.positions().empty());
+    const QJsonObject read =
+        QJsonDocument::fromJson(u"{\"version\":1,\"favourites\":[{\"category\":\"新闻联播\","
+                                "\"title\":\"%1\"},{\"category\":\"新闻联播\",\"title\":\"%2\"}]}"_s
+                                    .arg(QString(101, u'长'), QString(100, u'长'))
+                                    .toUtf8())
+            .object();
+    QCOMPARE(ProgrammeLibrary::fromJson(read).favourites(),
+             (std::vector<ProgrammeKey>{{u"新闻联播"_s, QString(100, u'长')}}));
+}
+
+// A folder where the bad file would go does not make the viewer overwrite that file: it goes to
+// the next free name, and stays there through the writes that follow.
+void TestLibrary::aBadFileIsKeptWhenItsNameAsideIsTaken() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"library.json"_s);
+    QVERIFY(QDir(dir.path()).mkdir(u"library.json.bad"_s));
+    QVERIFY(QDir(dir.path()).mkdir(u"library.json.bad.1"_s));
+    writeAll(dir.filePath(u"library.json.bad/note"_s), "mine");
+    writeAll(path, R"({"version":1,"favourites":[)");
+    const library_file::Read read = library_file::read(path);
+    QCOMPARE(read.outcome, library_file::Read::Outcome::SetAside);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad.2"_s)),
+             QByteArray(R"({"version":1,"favourites":[)"));
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad/note"_s)), QByteArray("mine"));
+
+    ProgrammeLibrary library;
+    library.addFavourite({u"走进农家"_s, u"春耕"_s});
+    QVERIFY(library_file::write(path, library.toJson(read.root)));
+    QCOMPARE(library_file::read(path).outcome, library_file::Read::Outcome::Read);
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad.2"_s)),
+             QByteArray(R"({"version":1,"favourites":[)"));
+    // A newer bad file takes the same name: the newest is the one to look at.
+    writeAll(path, "not JSON");
+    QCOMPARE(library_file::read(path).outcome, library_file::Read::Outcome::SetAside);
+    QCOMPARE(readAll(dir.filePath(u"library.json.bad.2"_s)), QByteArray("not JSON"));
+    QCOMPARE(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+        (QStringList{u"library.json.bad"_s, u"library.json.bad.1"_s, u"library.json.bad.2"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestLibrary)
