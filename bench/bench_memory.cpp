@@ -59,21 +59,13 @@ void printTree(qint64 root) {
     }
 }
 
-// The render processes the viewer reported that are still there.
-int renderersAlive(const Viewer& viewer) {
-    int alive = 0;
-    for (const auto& [at, event] : viewer.events(QStringLiteral("ad renderer-started ")))
-        alive += processAlive(event.section(QLatin1Char(' '), 2, 2).toLongLong());
-    return alive;
-}
-
 Sample sample(const Viewer& viewer, bool settle) {
     Sample s;
     s.pss = double(settle ? settledPss(viewer.pid(), 15000) : treePss(viewer.pid())) / 1024;
     const qint64 distinct = treeDistinctKiB(viewer.pid());
     s.distinct = distinct < 0 ? -1 : double(distinct) / 1024;
     s.processes = double(processTree(viewer.pid()).size());
-    s.renderers = renderersAlive(viewer);
+    s.renderers = renderProcesses(viewer.pid());
     if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
         printTree(viewer.pid());
     return s;
@@ -132,7 +124,7 @@ bool runViewer(Station& station, int programmes, Run& run) {
             return false;
         }
         QThread::msleep(1000);
-        run.leftAlive += renderersAlive(viewer);
+        run.leftAlive += renderProcesses(viewer.pid());
         if (choice == 1)
             run.phases[Playing] = sample(viewer, true);
         else

@@ -117,6 +117,32 @@ bool processAlive(qint64 pid) {
     return close > 0 && stat.mid(close + 2, 1) != "Z";
 }
 
+namespace {
+
+qint64 parentOf(qint64 pid) {
+    const QByteArray stat = readProcFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 ? stat.mid(close + 2).split(' ').value(1).toLongLong() : 0;
+}
+
+bool commandHas(qint64 pid, const char* text) {
+    return readProcFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains(text);
+}
+
+} // namespace
+
+int renderProcesses(qint64 root) {
+    int found = 0;
+    for (qint64 pid : processTree(root)) {
+        // A render process forked by the engine's zygote keeps the zygote's command line.
+        if (pid != root && processAlive(pid) &&
+            (commandHas(pid, "--type=renderer") ||
+             (commandHas(pid, "--type=zygote") && commandHas(parentOf(pid), "--type=zygote"))))
+            ++found;
+    }
+    return found;
+}
+
 std::map<qint64, qint64> treeCpu(qint64 root) {
     std::map<qint64, qint64> ticks;
     for (qint64 pid : processTree(root)) {

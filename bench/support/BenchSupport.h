@@ -26,6 +26,9 @@ qint64 treePss(qint64 root);
 qint64 treeDistinctKiB(qint64 root);
 // True while the process exists and has not ended (a zombie has).
 bool processAlive(qint64 pid);
+// The web engine's render processes alive in the tree, found by their command lines, whoever
+// reported them.
+int renderProcesses(qint64 root);
 // Clock ticks of user and system time, per process of the tree.
 std::map<qint64, qint64> treeCpu(qint64 root);
 // CPU seconds the tree spent between two samples; processes that came up in between count
