@@ -1,7 +1,8 @@
 // The advertisement's memory. Pages that take memory the script heap's bound does not cover
 // (typed arrays, canvases, WebAssembly memory, DOM nodes) have their render process ended above
 // its limit, and the viewer's whole process tree stays bounded through the countdown (see
-// runAdAttack); a sound page is there for every countdown and has no render process after one.
+// runAdAttack); a sound page is there for every countdown and has no render process after one,
+// and nothing loads an OpenGL driver.
 #include "HostileChecks.h"
 
 #include <QDeadlineTimer>
@@ -97,6 +98,9 @@ void TestHostileAdMemory::soundPageLivesOnlyThroughEachCountdown() {
         QCOMPARE(renderersLeft(viewer), QList<qint64>());
         QTRY_COMPARE_WITH_TIMEOUT(countOf(viewer.events(), u"first-frame"_s), round, kOutcomeMs);
     }
+    // The page was shown and the programme painted without OpenGL: its driver (Mesa's software
+    // one and LLVM without a GPU, 57 MiB) never loaded.
+    QCOMPARE(graphicsDriversMapped(viewer.process().processId()), QStringList());
     // Ended by the viewer at the countdown's end, never for what the page did.
     const QStringList events = viewer.events();
     QCOMPARE(countOf(events, u"ad renderer-released "_s), 2);

@@ -49,6 +49,12 @@ QList<qint64> processTree(qint64 root) {
     return tree;
 }
 
+qint64 parentOf(qint64 pid) {
+    const QByteArray stat = readProc(pid, "stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 ? stat.mid(close + 2).split(' ').value(1).toLongLong() : 0;
+}
+
 // Neither gone nor a zombie.
 bool alive(qint64 pid) {
     const QByteArray stat = readProc(pid, "stat");
@@ -144,12 +150,33 @@ QList<qint64> renderersLeft(ViewerProcess& viewer) {
         if (pid > 0 && alive(pid) && !left.contains(pid))
             left << pid;
     }
-    for (qint64 pid : processTree(viewer.process().processId())) {
-        if (readProc(pid, "cmdline").contains("--type=renderer") && alive(pid) &&
+    // Whatever the viewer reported: a render process started from the engine's zygote keeps the
+    // zygote's command line, one started without it says what it is.
+    const QList<qint64> tree = processTree(viewer.process().processId());
+    for (qint64 pid : tree) {
+        const QByteArray command = readProc(pid, "cmdline");
+        const bool forkedByZygote = command.contains("--type=zygote") &&
+                                    readProc(parentOf(pid), "cmdline").contains("--type=zygote");
+        if ((command.contains("--type=renderer") || forkedByZygote) && alive(pid) &&
             !left.contains(pid))
             left << pid;
     }
     return left;
+}
+
+QStringList graphicsDriversMapped(qint64 pid) {
+    QStringList found;
+    static const QRegularExpression driver(
+        QStringLiteral("[^/\\s]*(_dri\\.so|libGLX_mesa\\.so|libLLVM)[^/\\s]*$"));
+    for (qint64 id : processTree(pid)) {
+        for (const QByteArray& line : readProc(id, "maps").split('\n')) {
+            const QRegularExpressionMatch match = driver.match(QString::fromUtf8(line));
+            const QString entry = QString::number(id) + QLatin1Char(' ') + match.captured(0);
+            if (match.hasMatch() && !found.contains(entry))
+                found << entry;
+        }
+    }
+    return found;
 }
 
 bool closeWithKey(const ViewerProcess& viewer, const QString& title, const QString& key) {

@@ -21,9 +21,13 @@ qint64 childrenCpuMs(qint64 pid);
 qint64 treePssKiB(qint64 pid);
 
 // The render processes of the viewer's advertisement that are still there: those it reported
-// ("ad renderer-started PID", "ad renderer-released PID") and any below it that says it is one
-// (without the engine's zygote a render process carries --type=renderer).
+// ("ad renderer-started PID", "ad renderer-released PID") and any below it that is one by its
+// command line.
 QList<qint64> renderersLeft(ViewerProcess& viewer);
+
+// The OpenGL drivers (Mesa's, a GPU's, LLVM for the software one) that `pid` or a process below
+// it has loaded, as "PID library".
+QStringList graphicsDriversMapped(qint64 pid);
 
 // Presses `key` in the viewer's window until the window is gone: a window just mapped may not
 // have the keyboard yet.
