@@ -8,7 +8,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
+#include <unordered_set>
 
 const QString kBin = QStringLiteral(VELMORA_BIN_DIR);
 
@@ -73,6 +75,82 @@ qint64 treePss(qint64 root) {
     for (qint64 pid : processTree(root))
         total += pss(pid);
     return total;
+}
+
+qint64 treeDistinctKiB(qint64 root) {
+    std::unordered_set<quint64> frames;
+    bool readable = false;
+    for (qint64 pid : processTree(root)) {
+        const int pagemap =
+            ::open(qPrintable(QStringLiteral("/proc/%1/pagemap").arg(pid)), O_RDONLY);
+        if (pagemap < 0)
+            continue;
+        // Only the mappings with pages in memory: the engine reserves many GiB it never touches.
+        quint64 start = 0;
+        quint64 end = 0;
+        for (const QByteArray& line :
+             readProcFile(QStringLiteral("/proc/%1/smaps").arg(pid)).split('\n')) {
+            const qsizetype dash = line.indexOf('-');
+            const qsizetype space = line.indexOf(' ');
+            if (dash > 0 && space > dash && !line.startsWith("Rss:")) {
+                bool ok = false;
+                const quint64 from = line.left(dash).toULongLong(&ok, 16);
+                if (ok) {
+                    start = from;
+                    end = line.mid(dash + 1, space - dash - 1).toULongLong(nullptr, 16);
+                }
+                continue;
+            }
+            if (!line.startsWith("Rss:") || line.mid(4).trimmed().startsWith("0 "))
+                continue;
+            std::vector<quint64> entries((end - start) / 4096);
+            const ssize_t got = ::pread(pagemap, entries.data(), entries.size() * sizeof(quint64),
+                                        off_t(start / 4096 * sizeof(quint64)));
+            for (ssize_t i = 0; i < got / ssize_t(sizeof(quint64)); ++i) {
+                // Bit 63: present; bits 0-54: the frame, zero to the unprivileged.
+                const quint64 entry = entries[size_t(i)];
+                const quint64 frame = entry & ((quint64(1) << 55) - 1);
+                if (entry >> 63 && frame) {
+                    frames.insert(frame);
+                    readable = true;
+                }
+            }
+        }
+        ::close(pagemap);
+    }
+    return readable ? qint64(frames.size()) * 4 : -1;
+}
+
+bool processAlive(qint64 pid) {
+    const QByteArray stat = readProcFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 && stat.mid(close + 2, 1) != "Z";
+}
+
+namespace {
+
+qint64 parentOf(qint64 pid) {
+    const QByteArray stat = readProcFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 ? stat.mid(close + 2).split(' ').value(1).toLongLong() : 0;
+}
+
+bool commandHas(qint64 pid, const char* text) {
+    return readProcFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains(text);
+}
+
+} // namespace
+
+int renderProcesses(qint64 root) {
+    int found = 0;
+    for (qint64 pid : processTree(root)) {
+        // A render process forked by the engine's zygote keeps the zygote's command line.
+        if (pid != root && processAlive(pid) &&
+            (commandHas(pid, "--type=renderer") ||
+             (commandHas(pid, "--type=zygote") && commandHas(parentOf(pid), "--type=zygote"))))
+            ++found;
+    }
+    return found;
 }
 
 std::map<qint64, qint64> treeCpu(qint64 root) {
@@ -217,6 +295,31 @@ std::optional<std::pair<qint64, QString>> Viewer::event(const QString& prefix) c
             return std::pair(line.left(space).toLongLong(), line.mid(space + 1));
     }
     return std::nullopt;
+}
+
+std::vector<std::pair<qint64, QString>> Viewer::events(const QString& prefix) const {
+    std::vector<std::pair<qint64, QString>> found;
+    const QByteArray trace = readProcFile(dir_.filePath(QStringLiteral("trace.log")));
+    for (const QByteArray& raw : trace.split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        const qsizetype space = line.indexOf(QLatin1Char(' '));
+        if (space > 0 && line.mid(space + 1).startsWith(prefix))
+            found.emplace_back(line.left(space).toLongLong(), line.mid(space + 1));
+    }
+    return found;
+}
+
+std::optional<std::pair<qint64, QString>> Viewer::waitForCount(const QString& prefix, int count,
+                                                               int timeoutMs) const {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (true) {
+        const auto found = events(prefix);
+        if (int(found.size()) >= count)
+            return found[size_t(count) - 1];
+        if (deadline.hasExpired())
+            return std::nullopt;
+        QThread::msleep(5);
+    }
 }
 
 std::optional<std::pair<qint64, QString>> Viewer::waitFor(const QString& prefix,

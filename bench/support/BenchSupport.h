@@ -23,6 +23,14 @@ qint64 pss(qint64 pid);
 // A "Name: N kB" field of /proc/PID/status (RssAnon, VmRSS, Threads, ...); -1 when absent.
 qint64 statusField(qint64 pid, const char* name);
 qint64 treePss(qint64 root);
+// Every physical page the tree maps, counted once, in kB: unlike PSS it does not fall when other
+// programs on the machine map the same libraries. -1 without the right to read page frames (root).
+qint64 treeDistinctKiB(qint64 root);
+// True while the process exists and has not ended (a zombie has).
+bool processAlive(qint64 pid);
+// The web engine's render processes alive in the tree, found by their command lines, whoever
+// reported them.
+int renderProcesses(qint64 root);
 // Clock ticks of user and system time, per process of the tree.
 std::map<qint64, qint64> treeCpu(qint64 root);
 // CPU seconds the tree spent between two samples; processes that came up in between count
@@ -76,6 +84,11 @@ class Viewer {
 
     // The time of the first trace event starting with `prefix`, and the event.
     std::optional<std::pair<qint64, QString>> event(const QString& prefix) const;
+    // Every such event, in order.
+    std::vector<std::pair<qint64, QString>> events(const QString& prefix) const;
+    // Until there are `count` of them; the last, or nullopt at the deadline.
+    std::optional<std::pair<qint64, QString>> waitForCount(const QString& prefix, int count,
+                                                           int timeoutMs) const;
     std::optional<std::pair<qint64, QString>> waitFor(const QString& prefix, int timeoutMs) const;
     QString trace() const;
 

@@ -24,3 +24,9 @@ class NavigationBudget {
     qint64 windowMs_;
     std::deque<qint64> taken_;
 };
+
+// What the render process holds of its own, in KiB, from the text of /proc/PID/status: its
+// anonymous memory (script heaps, typed arrays, canvases, DOM, WebAssembly memory) and the shared
+// memory it draws into. Mapped files (the engine's code, fonts) are left out: they are the same
+// for every page. -1 when the text has neither line (the process is gone).
+qint64 rendererHeldKiB(const QByteArray& status);

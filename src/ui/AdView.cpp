@@ -2,8 +2,11 @@
 
 #include <QAuthenticator>
 #include <QChildEvent>
+#include <QFile>
+#include <QHideEvent>
 #include <QMetaEnum>
 #include <QQuickWindow>
+#include <QShowEvent>
 #include <QWebEngineClientCertificateSelection>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFileSystemAccessRequest>
@@ -15,10 +18,13 @@
 #include <QWebEngineSettings>
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
-constexpr int kWatchdogTickMs = 1000;
+// A page can take hundreds of MiB a second; the render process's memory is looked at often.
+constexpr int kWatchdogTickMs = 100;
+constexpr int kAskEveryMs = 1000;
 constexpr int kNotesPerKind = 20;
 constexpr qsizetype kNotedUrlChars = 160;
 // A banner's scripts need a few MiB; a page that wants more is not an advertisement.
@@ -56,6 +62,16 @@ QString shown(const QUrl& url) {
     return url.toString(QUrl::FullyEncoded).left(kNotedUrlChars);
 }
 
+qint64 heldKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    return status.open(QIODevice::ReadOnly) ? rendererHeldKiB(status.readAll()) : -1;
+}
+
+// A render process of the engine's own, not the program's (which runs it in-process when asked).
+bool ownRenderer(qint64 pid) {
+    return pid > 0 && pid != qint64(::getpid());
+}
+
 template <typename Enum> QString nameOf(Enum value) {
     const char* key = QMetaEnum::fromType<Enum>().valueToKey(int(value));
     return key ? QString::fromLatin1(key) : QString::number(int(value));
@@ -68,16 +84,53 @@ AdPage::AdPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(pro
     restrict(*settings());
     refuseRequests();
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &AdPage::OnRendererEnded);
-    // A new render process, or a document on its way, gets the full time to answer.
-    const auto fresh = [this] { liveness_->lastAnswerMs = clock_.elapsed(); };
-    connect(this, &QWebEnginePage::renderProcessPidChanged, this, fresh);
-    connect(this, &QWebEnginePage::loadStarted, this, fresh);
+    connect(this, &QWebEnginePage::renderProcessPidChanged, this, &AdPage::OnRendererStarted);
+    // A document on its way gets the full time to answer.
+    connect(this, &QWebEnginePage::loadStarted, this,
+            [this] { liveness_->lastAnswerMs = clock_.elapsed(); });
     watchdog_.setInterval(kWatchdogTickMs);
     connect(&watchdog_, &QTimer::timeout, this, &AdPage::checkRenderer);
     watchdog_.start();
 }
 
 AdPage::~AdPage() = default;
+
+void AdPage::start(const QUrl& address) {
+    address_ = address;
+    load(address);
+}
+
+void AdPage::rest() {
+    wakeWhenEnded_ = false;
+    if (life_ != Life::Live)
+        return;
+    life_ = Life::Resting;
+    const qint64 pid = renderProcessPid();
+    if (ownRenderer(pid)) {
+        // Not the engine's discarding of a page: the process would stay for a while, and a
+        // hostile page's memory with it. Nothing of the page is worth keeping.
+        note(QStringLiteral("renderer-released"), QString::number(pid));
+        endPending_ = true;
+        ::kill(pid_t(pid), SIGKILL);
+    } else {
+        // No process yet: should one come for this load, it is ended as it arrives.
+        triggerAction(Stop);
+    }
+}
+
+void AdPage::wake() {
+    if (life_ != Life::Resting)
+        return;
+    if (endPending_) {
+        wakeWhenEnded_ = true;
+        return;
+    }
+    life_ = Life::Live;
+    liveness_->lastAnswerMs = clock_.elapsed();
+    watchdog_.start();
+    // The start page, whatever the last one navigated to: every countdown shows the same.
+    load(address_);
+}
 
 void AdPage::refuseRequests() {
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
@@ -113,11 +166,13 @@ void AdPage::refuseRequests() {
 bool AdPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     const QString detail =
         nameOf(type) + (isMainFrame ? QStringLiteral(" ") : QStringLiteral(" frame ")) + shown(url);
-    if (rendererEnded_ || !isWebAddress(url)) {
+    if (life_ != Life::Live || !isWebAddress(url)) {
         note(QStringLiteral("refused-navigation"), detail);
         return false;
     }
-    if (!navigations_.take(clock_.elapsed())) {
+    // The program's own loads (the start page at each wake) go whatever the page spent.
+    const bool own = type == NavigationTypeTyped && isMainFrame;
+    if (!navigations_.take(clock_.elapsed()) && !own) {
         note(QStringLiteral("refused-navigation"), QStringLiteral("over the budget ") + detail);
         return false;
     }
@@ -155,19 +210,30 @@ QStringList AdPage::chooseFiles(FileSelectionMode, const QStringList&, const QSt
 
 void AdPage::checkRenderer() {
     const qint64 pid = renderProcessPid();
+    OnRendererStarted(pid);
+    const qint64 now = clock_.elapsed();
     // No process yet (or the engine runs in ours, which must never be ended): nothing to watch.
-    if (rendererEnded_ || pid <= 0 || pid == qint64(::getpid())) {
-        liveness_->lastAnswerMs = clock_.elapsed();
+    if (life_ != Life::Live || !ownRenderer(pid)) {
+        liveness_->lastAnswerMs = now;
         return;
     }
-    if (clock_.elapsed() - liveness_->lastAnswerMs >= kUnresponsiveMs) {
+    // Typed arrays, canvases, DOM nodes and WebAssembly memory are outside the script heap's
+    // bound; a page hoarding them would otherwise take the machine's memory.
+    const qint64 held = heldKiB(pid);
+    if (held > kHeldLimitMiB * 1024) {
+        endRenderer(pid, QStringLiteral("renderer-over-memory"),
+                    QStringLiteral("%1 %2 KiB").arg(pid).arg(held));
+        return;
+    }
+    if (now - liveness_->lastAnswerMs >= kUnresponsiveMs) {
         // A script that never returns (a busy loop, a loop of dialogs) holds the render process
         // on a core for good. Ending it is what a browser's "page unresponsive" offers.
-        note(QStringLiteral("renderer-unresponsive"), QString::number(pid));
-        watchdog_.stop();
-        ::kill(pid_t(pid), SIGKILL);
+        endRenderer(pid, QStringLiteral("renderer-unresponsive"), QString::number(pid));
         return;
     }
+    if (now - lastAskedMs_ < kAskEveryMs)
+        return;
+    lastAskedMs_ = now;
     // The answer comes from the render process's main thread, which a running script holds.
     // The state is shared, not `this`: the engine may call back while the page is going.
     runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
@@ -176,12 +242,43 @@ void AdPage::checkRenderer() {
                   });
 }
 
+void AdPage::endRenderer(qint64 pid, const QString& why, const QString& detail) {
+    note(why, detail);
+    watchdog_.stop();
+    life_ = Life::Ended;
+    ::kill(pid_t(pid), SIGKILL);
+    Q_EMIT rendererEndedChanged();
+}
+
+void AdPage::OnRendererStarted(qint64 pid) {
+    // The engine does not always say when the process changes; the watchdog looks as well.
+    if (pid <= 0 || pid == seenPid_)
+        return;
+    seenPid_ = pid;
+    note(QStringLiteral("renderer-started"), QString::number(pid));
+    liveness_->lastAnswerMs = clock_.elapsed();
+    // Launched for a load that rest() stopped.
+    if (life_ == Life::Resting && ownRenderer(pid)) {
+        note(QStringLiteral("renderer-released"), QString::number(pid));
+        endPending_ = true;
+        ::kill(pid_t(pid), SIGKILL);
+    }
+}
+
 void AdPage::OnRendererEnded(RenderProcessTerminationStatus status, int exitCode) {
     note(QStringLiteral("renderer-ended"),
          nameOf(status) + QLatin1Char(' ') + QString::number(exitCode));
-    watchdog_.stop();
-    if (!rendererEnded_) {
-        rendererEnded_ = true;
+    if (life_ == Life::Resting) {
+        // Nothing is left to watch until the page wakes.
+        watchdog_.stop();
+        endPending_ = false;
+        if (std::exchange(wakeWhenEnded_, false))
+            wake();
+        return;
+    }
+    if (life_ == Life::Live) {
+        watchdog_.stop();
+        life_ = Life::Ended;
         Q_EMIT rendererEndedChanged();
     }
 }
@@ -214,6 +311,19 @@ AdView::AdView(QWidget* panel, QObject* input)
 
 AdView::~AdView() = default;
 
+void AdView::showEvent(QShowEvent* event) {
+    QWebEngineView::showEvent(event);
+    // A minimised window comes back with the same page.
+    if (!event->spontaneous())
+        page_->wake();
+}
+
+void AdView::hideEvent(QHideEvent* event) {
+    QWebEngineView::hideEvent(event);
+    if (!event->spontaneous())
+        page_->rest();
+}
+
 void AdView::childEvent(QChildEvent* event) {
     // The engine adds the widget that draws the page later; it would take keyboard focus on a
     // click, and with it the window's shortcuts.
@@ -234,14 +344,21 @@ AdView* createAdView(QWidget* panel, QObject* input, const QUrl& address) {
     // banner: software compositing draws it as an ordinary widget.
     if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    // The engine reads its flags once, when the first page is made, which is this one. A page
-    // that hoards memory then fails in its own process at a bounded size instead of taking the
-    // machine's memory first.
+    // The engine reads its flags once, when the first page is made, which is this one.
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    // A page that hoards memory in its scripts fails in its own process at a bounded size
+    // instead of taking the machine's memory first.
     if (!flags.contains("--js-flags"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-                flags.append(" --js-flags=--max-old-space-size=").append(kScriptHeapMiB).trimmed());
+        flags.append(" --js-flags=--max-old-space-size=").append(kScriptHeapMiB);
+    // The engine keeps two forked helpers ("zygotes") for the whole session to start its
+    // processes from. The one for processes without the sandbox serves nothing here. The other
+    // stays: with the sandbox the engine cannot go without it, and without the sandbox (as root)
+    // starting each countdown's render process from scratch took twice as long under load, up to
+    // 1.2 s before the advertisement showed, to save 7 MiB.
+    if (!flags.contains("zygote"))
+        flags.append(" --no-unsandboxed-zygote");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     auto* view = new AdView(panel, input);
-    view->load(address);
+    view->adPage()->start(address);
     return view;
 }

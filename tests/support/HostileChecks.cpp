@@ -6,7 +6,11 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <optional>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +23,70 @@ const QString kUrlDialog = QStringLiteral("打开 URL");
 constexpr qint64 kCountdownMinMs = 4700;
 constexpr qint64 kCountdownMaxMs = 6500;
 constexpr qint64 kDialogMaxMs = 3000;
+// The countdown is over when the programme is handed to the player; the render process must be
+// gone a second later.
+constexpr qint64 kRendererGoneMs = 1000;
+
+QByteArray readProc(qint64 pid, const char* file) {
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The process and everything below it, through the parent links in /proc.
+QList<qint64> processTree(qint64 root) {
+    QMultiMap<qint64, qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 id = entry.toLongLong(&number);
+        const QByteArray stat = number ? readProc(id, "stat") : QByteArray();
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close > 0)
+            children.insert(stat.mid(close + 2).split(' ').value(1).toLongLong(), id);
+    }
+    QList<qint64> tree{root};
+    for (qsizetype i = 0; i < tree.size(); ++i)
+        tree += children.values(tree[i]);
+    return tree;
+}
+
+qint64 parentOf(qint64 pid) {
+    const QByteArray stat = readProc(pid, "stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 ? stat.mid(close + 2).split(' ').value(1).toLongLong() : 0;
+}
+
+// Neither gone nor a zombie.
+bool alive(qint64 pid) {
+    const QByteArray stat = readProc(pid, "stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 && stat.mid(close + 2, 1) != "Z";
+}
+
+// Samples the process tree's PSS on a thread of its own, so that the test's waits do not hold it.
+class TreeMemoryWatch {
+  public:
+    explicit TreeMemoryWatch(qint64 root)
+        : thread_([this, root] {
+              while (!stop_) {
+                  const qint64 now = treePssKiB(root);
+                  most_ = std::max(most_.load(), now);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              }
+          }) {}
+    ~TreeMemoryWatch() { stop(); }
+    // The most it saw, in KiB.
+    qint64 stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        return most_;
+    }
+
+  private:
+    std::atomic<bool> stop_ = false;
+    std::atomic<qint64> most_ = 0;
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -59,6 +127,56 @@ qint64 childrenCpuMs(qint64 pid) {
         }
     }
     return total;
+}
+
+qint64 treePssKiB(qint64 pid) {
+    qint64 total = 0;
+    for (qint64 id : processTree(pid)) {
+        for (const QByteArray& line : readProc(id, "smaps_rollup").split('\n')) {
+            if (line.startsWith("Pss:"))
+                total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return total;
+}
+
+QList<qint64> renderersLeft(ViewerProcess& viewer) {
+    QList<qint64> left;
+    static const QRegularExpression reported(
+        QStringLiteral("^ad renderer-(started|released) (\\d+)$"));
+    for (const QString& event : viewer.events()) {
+        const QRegularExpressionMatch match = reported.match(event);
+        const qint64 pid = match.hasMatch() ? match.captured(2).toLongLong() : 0;
+        if (pid > 0 && alive(pid) && !left.contains(pid))
+            left << pid;
+    }
+    // Whatever the viewer reported: a render process started from the engine's zygote keeps the
+    // zygote's command line, one started without it says what it is.
+    const QList<qint64> tree = processTree(viewer.process().processId());
+    for (qint64 pid : tree) {
+        const QByteArray command = readProc(pid, "cmdline");
+        const bool forkedByZygote = command.contains("--type=zygote") &&
+                                    readProc(parentOf(pid), "cmdline").contains("--type=zygote");
+        if ((command.contains("--type=renderer") || forkedByZygote) && alive(pid) &&
+            !left.contains(pid))
+            left << pid;
+    }
+    return left;
+}
+
+QStringList graphicsDriversMapped(qint64 pid) {
+    QStringList found;
+    static const QRegularExpression driver(
+        QStringLiteral("[^/\\s]*(_dri\\.so|libGLX_mesa\\.so|libLLVM)[^/\\s]*$"));
+    for (qint64 id : processTree(pid)) {
+        for (const QByteArray& line : readProc(id, "maps").split('\n')) {
+            const QRegularExpressionMatch match = driver.match(QString::fromUtf8(line));
+            const QString entry = QString::number(id) + QLatin1Char(' ') + match.captured(0);
+            if (match.hasMatch() && !found.contains(entry))
+                found << entry;
+        }
+    }
+    return found;
 }
 
 bool closeWithKey(const ViewerProcess& viewer, const QString& title, const QString& key) {
@@ -130,6 +248,9 @@ void runAdAttack(StationProcess& station, const AdAttack& attack) {
     QVERIFY(viewer.clickAndWaitFor(650, 62, QStringLiteral("selected "), kOutcomeMs));
     const qint64 selectedAt = eventTime(QStringLiteral("selected "));
     const qint64 cpuAtSelection = childrenCpuMs(viewer.process().processId());
+    std::optional<TreeMemoryWatch> memory;
+    if (attack.treeLimitMiB > 0)
+        memory.emplace(viewer.process().processId());
 
     if (attack.clickAd) {
         // The middle of the panel 广告 (client 121,54 to 457,334, below the menu bar). The page
@@ -161,12 +282,25 @@ void runAdAttack(StationProcess& station, const AdAttack& attack) {
 
     // The countdown runs its course whatever the page did, and the programme plays.
     QVERIFY(viewer.waitForEvent(QStringLiteral("play mms://"), kOutcomeMs));
-    const qint64 countdown = eventTime(QStringLiteral("play mms://")) - selectedAt;
+    const qint64 playAt = eventTime(QStringLiteral("play mms://"));
+    const qint64 countdown = playAt - selectedAt;
     const qint64 engineCpu = childrenCpuMs(viewer.process().processId()) - cpuAtSelection;
     report("countdown", countdown);
     report("web engine CPU in the countdown", engineCpu);
     QVERIFY2(countdown >= kCountdownMinMs && countdown <= kCountdownMaxMs,
              qPrintable(QString::number(countdown)));
+    if (memory) {
+        const qint64 mostMiB = memory->stop() / 1024;
+        qInfo("%-14s %-44s %6lld MiB", qPrintable(attack.page), "most tree PSS in the countdown",
+              mostMiB);
+        QVERIFY2(mostMiB < attack.treeLimitMiB, qPrintable(QString::number(mostMiB)));
+    }
+    // Whatever the page did, it holds nothing once the countdown is over.
+    while (monotonicMs() < playAt + kRendererGoneMs)
+        QTest::qWait(20);
+    const QList<qint64> left = renderersLeft(viewer);
+    QVERIFY2(left.isEmpty(), qPrintable(viewer.events().join(QLatin1Char('\n'))));
+    QVERIFY(viewer.waitForEvent(QStringLiteral("first-frame"), kOutcomeMs));
 
     // Only the load, and for a page that reloads itself the budget: it does not spin.
     const QStringList events = viewer.events();

@@ -13,6 +13,8 @@ class TestAdPolicy : public QObject {
     void onlyWebAddresses();
     void budgetRefusesAHandfulMore();
     void budgetSlides();
+    void heldMemoryLeavesMappedFilesOut_data();
+    void heldMemoryLeavesMappedFilesOut();
 };
 
 void TestAdPolicy::onlyWebAddresses_data() {
@@ -66,6 +68,35 @@ void TestAdPolicy::budgetSlides() {
     for (int t = 1601; t < 2000; ++t)
         QVERIFY(!budget.take(t));
     QVERIFY(budget.take(2000));
+}
+
+void TestAdPolicy::heldMemoryLeavesMappedFilesOut_data() {
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<qint64>("held");
+    // As a render process's /proc/PID/status gives them.
+    const QByteArray head = "Name:\tQtWebEngineProc\nUmask:\t0022\nState:\tS (sleeping)\n"
+                            "VmPeak:\t33554432 kB\nVmSize:\t33554432 kB\nVmHWM:\t  812004 kB\n"
+                            "VmRSS:\t  811000 kB\n";
+    QTest::newRow("hoarding page")
+        << head + "RssAnon:\t  700120 kB\nRssFile:\t   98880 kB\nRssShmem:\t   12000 kB\n"
+                  "VmData:\t 1048576 kB\n"
+        << qint64(712120);
+    QTest::newRow("nothing held") << head + "RssAnon:\t       0 kB\nRssFile:\t   98880 kB\n"
+                                            "RssShmem:\t       0 kB\n"
+                                  << qint64(0);
+    QTest::newRow("no shared memory line") << QByteArray("RssAnon:\t 4096 kB\n") << qint64(4096);
+    // A process that has ended leaves no file to read, a kernel thread no such lines.
+    QTest::newRow("empty") << QByteArray() << qint64(-1);
+    QTest::newRow("kernel thread")
+        << QByteArray("Name:\tkworker/0:1\nState:\tI (idle)\n") << qint64(-1);
+    QTest::newRow("garbled number")
+        << QByteArray("RssAnon:\t x kB\nRssShmem:\t 8 kB\n") << qint64(8);
+}
+
+void TestAdPolicy::heldMemoryLeavesMappedFilesOut() {
+    QFETCH(QByteArray, status);
+    QFETCH(qint64, held);
+    QCOMPARE(rendererHeldKiB(status), held);
 }
 
 QTEST_GUILESS_MAIN(TestAdPolicy)

@@ -155,6 +155,49 @@ for (;;) {}
 var hoard = [];
 for (;;) hoard.push(new Array(1 << 20).fill(1.5));
 )"},
+        // From the load on, or with "?while-shown" only while it can be seen, as an advertisement
+        // animates: a page hidden until the countdown must not get through it unwatched. Each
+        // round takes 64 MiB or a DOM of 20 000 nodes, none of it on the script heap, all of it
+        // written to.
+        {{"outside-heap", "typed arrays, canvases, WebAssembly memory and DOM nodes"},
+         "",
+         R"(var whileShown = location.search.indexOf('while-shown') >= 0;
+beacon('outside-heap-load=' + document.visibilityState);
+var held = [], round = 0, timer = null;
+function hoard() {
+  if (whileShown && document.visibilityState !== 'visible')
+    return;
+  switch (round++ % 4) {
+  case 0:
+    var bytes = new Uint8Array(64 << 20);
+    bytes.fill(1);
+    held.push(bytes);
+    break;
+  case 1:
+    var canvas = document.createElement('canvas');
+    canvas.width = 4096;
+    canvas.height = 4096;
+    var g = canvas.getContext('2d');
+    g.fillStyle = '#a33';
+    g.fillRect(0, 0, 4096, 4096);
+    held.push(canvas, g.getImageData(0, 0, 4096, 1024));
+    break;
+  case 2:
+    var memory = new WebAssembly.Memory({initial: 1024});
+    new Uint8Array(memory.buffer).fill(2);
+    held.push(memory);
+    break;
+  default:
+    var box = document.createElement('div');
+    for (var i = 0; i < 20000; i++)
+      box.appendChild(document.createElement('span')).textContent = 'x' + i;
+    held.push(box);
+  }
+  if (round === 1)
+    beacon('outside-heap-start=' + document.visibilityState);
+}
+setInterval(hoard, 20);
+)"},
     };
     return table;
 }
