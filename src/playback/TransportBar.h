@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/PlayerStatus.h"
+#include "playback/StatusAnnouncer.h"
 
 #include <QWidget>
 
@@ -8,11 +9,14 @@ class PlaybackController;
 class PlayerActions;
 class QAction;
 class QLabel;
-class QSlider;
 class QToolButton;
+class StatusLabel;
+class TransportSlider;
 
 // The player's own controls. Its buttons trigger the player's actions and its sliders ask the
-// playback object; what they show comes back from there.
+// playback object; what they show comes back from there. Tab goes through them in the order a
+// listener expects (play/pause, stop, seek, volume, mute, full screen), and the status text tells
+// a screen reader of each new state and notice.
 class TransportBar : public QWidget {
     Q_OBJECT
   public:
@@ -30,7 +34,8 @@ class TransportBar : public QWidget {
   private:
     // A button that triggers `action` and is named as it is.
     QToolButton* addButton(const char* name, QAction* action);
-    void showStatus();
+    void showStatus(PlayerStatus status);
+    void showStatusText(const QString& text);
     void showTimes(qint64 time, qint64 length);
     void showVolume(int volume);
     void showMuted(bool muted);
@@ -38,14 +43,15 @@ class TransportBar : public QWidget {
     void paintIcons();
 
     PlaybackController& playback_;
-    QSlider* seek_;
+    TransportSlider* seek_;
     QToolButton* playPause_;
     QToolButton* stop_;
     QLabel* time_;
-    QLabel* status_;
+    StatusLabel* status_;
     QToolButton* mute_;
-    QSlider* volume_;
+    TransportSlider* volume_;
     QToolButton* fullScreen_;
+    StatusAnnouncer announcer_;
     bool running_ = false;
     bool muted_ = false;
     bool fullScreenOn_ = false;

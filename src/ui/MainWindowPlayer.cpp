@@ -55,7 +55,9 @@ void MainWindow::placeUnits() {
 }
 
 // A key reaches the window only when the widget with the focus had no use for it: the roll-down
-// menu keeps Up, Down, Space and Enter, and everything else the player knows is the player's.
+// menu keeps Up, Down, Space and Enter, a button of the player's bar Space and a slider there the
+// arrows (which do there what the player's keys do), and everything else the player knows is the
+// player's.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (player_->handleKey(event))
         return;
@@ -73,7 +75,7 @@ void MainWindow::openLocation(const QString& location) {
 }
 
 // Once a programme, file or address is handed over, Space and the arrows work it at once; Tab
-// still leads to the menu.
+// leads through the player's bar to the menu.
 void MainWindow::playInPlayer(const QString& location, qint64 fromMs, const QString& title) {
     playback_.open(location, fromMs, title);
     player_->setFocus(Qt::OtherFocusReason);
