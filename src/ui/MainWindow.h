@@ -95,6 +95,7 @@ class MainWindow : public QMainWindow {
     void PlaySelectedItem();
     void OnAdPressed();
     void OnAdWheel();
+    void showCountdown(int seconds);
 
     // The menu bar.
     void OnOpenFileMenu();
