@@ -2,6 +2,7 @@
 // from anywhere in the window, and the keyboard for whatever starts playing.
 #include "playback/MediaPlayer.h"
 #include "playback/PlaybackController.h"
+#include "ui/Fonts.h"
 #include "ui/LibraryService.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -36,6 +37,13 @@ class ResizeWatcher : public QObject {
 // The declared size is the default and the least; the window may grow, be maximised and come
 // back, and the units follow.
 void MainWindow::letWindowGrow() {
+    // With larger desktop text the menu's rows grow, and its titles would be cut in the declared
+    // width (dated episodes could no longer be told apart): the menu widens by the same scale and
+    // the window with it, so the player keeps its size. At the declared text nothing changes.
+    if (const int widen = desktopPixelSize(menu_->width()) - menu_->width(); widen > 0) {
+        client_->setMinimumSize(client_->minimumSize() + QSize(widen, 0));
+        menu_->resize(menu_->width() + widen, menu_->height());
+    }
     declaredClient_ = client_->minimumSize();
     declaredPlaces_ = {player_->geometry(), menu_->geometry(), adPanel_->geometry(),
                        adText_->geometry(), adCountdown_->geometry()};
