@@ -1,5 +1,6 @@
 #include "playback/FullScreenControls.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QWidget>
@@ -70,8 +71,8 @@ void FullScreenControls::showStatus(const QString& text) {
 }
 
 void FullScreenControls::hideControls() {
-    // A pointer resting on the controls is using them.
-    if (!fullScreen_ || bar_->underMouse()) {
+    // A pointer resting on the controls is using them, and so is a keyboard on one of them.
+    if (!fullScreen_ || bar_->underMouse() || bar_->isAncestorOf(QApplication::focusWidget())) {
         wake();
         return;
     }

@@ -12,7 +12,8 @@ class QWidget;
 
 // What full screen does with the controls: the transport bar and the mouse cursor go after a
 // while without a mouse movement or a key and come back on either; while they are gone, each
-// change of the status shows briefly over the picture.
+// change of the status shows briefly over the picture. The bar stays while the keyboard is on one
+// of its controls.
 class FullScreenControls : public QObject {
     Q_OBJECT
   public:

@@ -2,6 +2,7 @@
 
 #include "playback/PlaybackController.h"
 #include "playback/PlayerActions.h"
+#include "playback/TransportControls.h"
 #include "playback/TransportIcons.h"
 
 #include <QAction>
@@ -9,45 +10,53 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
-#include <QSlider>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
 
 TransportBar::TransportBar(PlaybackController& playback, PlayerActions& actions, QWidget* parent)
-    : QWidget(parent), playback_(playback) {
+    : QWidget(parent), playback_(playback), announcer_(playback.status(), playback.statusText()) {
     setObjectName(QStringLiteral("transportBar"));
 
-    seek_ = new QSlider(Qt::Horizontal, this);
+    seek_ = new TransportSlider(
+        [](const QSlider& seek) {
+            return formatTime(seek.value()) + QStringLiteral(" / ") + formatLength(seek.maximum());
+        },
+        this);
     seek_->setObjectName(QStringLiteral("seekSlider"));
     seek_->setAccessibleName(QStringLiteral("播放进度"));
-    seek_->setFocusPolicy(Qt::NoFocus);
     seek_->setEnabled(false);
     seek_->setRange(0, 0);
-    seek_->setSingleStep(5000);
+    // An arrow on the slider seeks as far as the player's own arrow keys do.
+    seek_->setSingleStep(int(PlaybackController::kSeekStepMs));
     seek_->setPageStep(10000);
 
     playPause_ = addButton("playPauseButton", actions.playPause);
     stop_ = addButton("stopButton", actions.stop);
     time_ = new QLabel(formatTime(0) + QStringLiteral(" / ") + formatLength(0), this);
     time_->setObjectName(QStringLiteral("timeLabel"));
-    status_ = new QLabel(this);
+    status_ = new StatusLabel(this);
     status_->setObjectName(QStringLiteral("statusLabel"));
     status_->setMinimumWidth(60);
     // A long text never widens the bar past the player; the room there is takes every text.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     mute_ = addButton("muteButton", actions.mute);
     mute_->setCheckable(true);
-    volume_ = new QSlider(Qt::Horizontal, this);
+    volume_ = new TransportSlider(
+        [](const QSlider& volume) { return QStringLiteral("%1%").arg(volume.value()); }, this);
     volume_->setObjectName(QStringLiteral("volumeSlider"));
     volume_->setAccessibleName(QStringLiteral("音量"));
-    volume_->setFocusPolicy(Qt::NoFocus);
     volume_->setRange(0, 100);
-    volume_->setSingleStep(5);
+    volume_->setSingleStep(PlaybackController::kVolumeStep);
     volume_->setPageStep(10);
     volume_->setFixedWidth(80);
     fullScreen_ = addButton("fullScreenButton", actions.fullScreen);
+    // Left to right the sliders sit elsewhere; a listener meets the controls in this order.
+    setTabOrder(playPause_, stop_);
+    setTabOrder(stop_, seek_);
+    setTabOrder(seek_, volume_);
+    setTabOrder(volume_, mute_);
+    setTabOrder(mute_, fullScreen_);
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(4, 0, 4, 2);
@@ -68,7 +77,7 @@ TransportBar::TransportBar(PlaybackController& playback, PlayerActions& actions,
     rows->addLayout(controls);
 
     connect(volume_, &QSlider::valueChanged, &playback, &PlaybackController::setVolume);
-    // A drag seeks once, where it is let go; clicks and page steps seek at once.
+    // A drag seeks once, where it is let go; clicks, keys and page steps seek at once.
     connect(seek_, &QSlider::sliderReleased, this, [this] { playback_.seekTo(seek_->value()); });
     connect(seek_, &QSlider::actionTriggered, this, [this](int action) {
         if (action != QAbstractSlider::SliderMove)
@@ -76,22 +85,23 @@ TransportBar::TransportBar(PlaybackController& playback, PlayerActions& actions,
     });
 
     connect(&playback, &PlaybackController::statusChanged, this, &TransportBar::showStatus);
-    connect(&playback, &PlaybackController::statusTextChanged, this, &TransportBar::showStatus);
+    connect(&playback, &PlaybackController::statusTextChanged, this, &TransportBar::showStatusText);
     connect(&playback, &PlaybackController::timesChanged, this, &TransportBar::showTimes);
     connect(&playback, &PlaybackController::volumeChanged, this, &TransportBar::showVolume);
     connect(&playback, &PlaybackController::mutedChanged, this, &TransportBar::showMuted);
+    // What the bar shows to begin with; nobody is told of it.
+    running_ = isRunning(playback.status());
     drawIcons();
     showFullScreenState(false);
-    showStatus();
+    showStatusText(playback.statusText());
     showVolume(playback.volume());
     showMuted(playback.isMuted());
 }
 
 QToolButton* TransportBar::addButton(const char* name, QAction* action) {
-    auto* button = new QToolButton(this);
+    auto* button = new TransportButton(this);
     button->setObjectName(QLatin1String(name));
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
     const auto nameAfterAction = [button, action] {
         button->setToolTip(action->text());
         button->setAccessibleName(action->text());
@@ -103,10 +113,16 @@ QToolButton* TransportBar::addButton(const char* name, QAction* action) {
     return button;
 }
 
-void TransportBar::showStatus() {
-    status_->setText(playback_.statusText());
-    running_ = isRunning(playback_.status());
+void TransportBar::showStatus(PlayerStatus status) {
+    const QString text = playback_.statusText();
+    if (announcer_.tell(status, text))
+        status_->announce(text);
+    running_ = isRunning(status);
     showIcons();
+}
+
+void TransportBar::showStatusText(const QString& text) {
+    status_->setText(text);
 }
 
 void TransportBar::showTimes(qint64 time, qint64 length) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/PlayerStatus.h"
+#include "playback/StatusAnnouncer.h"
 #include "playback/TransportIcons.h"
 
 #include <QIcon>
@@ -11,11 +12,14 @@ class PlaybackController;
 class PlayerActions;
 class QAction;
 class QLabel;
-class QSlider;
 class QToolButton;
+class StatusLabel;
+class TransportSlider;
 
 // The player's own controls. Its buttons trigger the player's actions and its sliders ask the
-// playback object; what they show comes back from there.
+// playback object; what they show comes back from there. Tab goes through them in the order a
+// listener expects (play/pause, stop, seek, volume, mute, full screen), and the status text tells
+// a screen reader of each new state and notice.
 class TransportBar : public QWidget {
     Q_OBJECT
   public:
@@ -33,7 +37,8 @@ class TransportBar : public QWidget {
   private:
     // A button that triggers `action` and is named as it is.
     QToolButton* addButton(const char* name, QAction* action);
-    void showStatus();
+    void showStatus(PlayerStatus status);
+    void showStatusText(const QString& text);
     void showTimes(qint64 time, qint64 length);
     void showVolume(int volume);
     void showMuted(bool muted);
@@ -43,14 +48,15 @@ class TransportBar : public QWidget {
     void showIcons();
 
     PlaybackController& playback_;
-    QSlider* seek_ = nullptr;
+    TransportSlider* seek_ = nullptr;
     QToolButton* playPause_ = nullptr;
     QToolButton* stop_ = nullptr;
     QLabel* time_ = nullptr;
-    QLabel* status_ = nullptr;
+    StatusLabel* status_ = nullptr;
     QToolButton* mute_ = nullptr;
-    QSlider* volume_ = nullptr;
+    TransportSlider* volume_ = nullptr;
     QToolButton* fullScreen_ = nullptr;
+    StatusAnnouncer announcer_;
     bool running_ = false;
     bool muted_ = false;
     bool fullScreenOn_ = false;

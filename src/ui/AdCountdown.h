@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 #include <algorithm>
 
@@ -31,6 +32,10 @@ class AdCountdown {
     // True exactly at the tick that ends the count.
     bool finished() const { return step_ == Seconds + 1; }
     int step() const { return step_; }
+
+    // What the countdown's two labels read as ("广告还有  秒" and the digit in its gap), as one
+    // text for a screen reader.
+    static QString spoken(int seconds) { return QStringLiteral("广告还有 %1 秒").arg(seconds); }
 
   private:
     int step_ = 0;

@@ -4,6 +4,7 @@
 #include "playback/PlaybackController.h"
 #include "settings/Links.h"
 #include "ui/AdView.h"
+#include "ui/ClientArea.h"
 #include "ui/DropOpener.h"
 #include "ui/Fonts.h"
 #include "ui/LibraryService.h"
@@ -78,7 +79,7 @@ MainWindow::MainWindow(MainWindowConfig config, PlaybackController& playback)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUnits() {
-    auto* client = new QWidget(this);
+    auto* client = new ClientArea(this);
     client->setObjectName(QStringLiteral("client"));
     client->setMinimumSize(ui::clientSizeFor(definition()));
     setCentralWidget(client);
@@ -94,6 +95,8 @@ void MainWindow::buildUnits() {
     adPanel_ = units.value(QStringLiteral("广告"));
     adText_ = qobject_cast<QLabel*>(units.value(QStringLiteral("广告字1")));
     adCountdown_ = qobject_cast<QLabel*>(units.value(QStringLiteral("广告计时")));
+    client->leaveOutOfAccessibility(adCountdown_);
+    showCountdown(AdCountdown::Seconds);
 
     countdownClock_ = steadyMs;
     adTimer_ = new QTimer(this);
@@ -158,12 +161,18 @@ void MainWindow::OnCatalogueItemSelected() {
 }
 
 void MainWindow::OnAdTimerTick() {
-    adCountdown_->setText(QString::number(countdown_.tick(countdownClock_())));
+    showCountdown(countdown_.tick(countdownClock_()));
     if (countdown_.finished()) {
         adTimer_->stop();
         PlaySelectedItem();
-        adCountdown_->setText(QString::number(AdCountdown::Seconds));
+        showCountdown(AdCountdown::Seconds);
     }
+}
+
+// The digit on screen; the sentence around it, digit and all, for a screen reader.
+void MainWindow::showCountdown(int seconds) {
+    adCountdown_->setText(QString::number(seconds));
+    adText_->setAccessibleName(AdCountdown::spoken(seconds));
 }
 
 void MainWindow::PlaySelectedItem() {

@@ -99,6 +99,7 @@ class MainWindow : public QMainWindow {
     void playKept(const QString& file);
     void OnAdPressed();
     void OnAdWheel();
+    void showCountdown(int seconds);
 
     // The menu bar.
     void OnOpenFileMenu();

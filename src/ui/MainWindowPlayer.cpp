@@ -2,6 +2,7 @@
 // from anywhere in the window, and the keyboard for whatever starts playing.
 #include "playback/MediaPlayer.h"
 #include "playback/PlaybackController.h"
+#include "ui/Fonts.h"
 #include "ui/LibraryService.h"
 #include "ui/MainWindow.h"
 #include "ui/RollDownMenu.h"
@@ -36,6 +37,13 @@ class ResizeWatcher : public QObject {
 // The declared size is the default and the least; the window may grow, be maximised and come
 // back, and the units follow.
 void MainWindow::letWindowGrow() {
+    // With larger desktop text the menu's rows grow, and its titles would be cut in the declared
+    // width (dated episodes could no longer be told apart): the menu widens by the same scale and
+    // the window with it, so the player keeps its size. At the declared text nothing changes.
+    if (const int widen = desktopPixelSize(menu_->width()) - menu_->width(); widen > 0) {
+        client_->setMinimumSize(client_->minimumSize() + QSize(widen, 0));
+        menu_->resize(menu_->width() + widen, menu_->height());
+    }
     declaredClient_ = client_->minimumSize();
     declaredPlaces_ = {player_->geometry(), menu_->geometry(), adPanel_->geometry(),
                        adText_->geometry(), adCountdown_->geometry()};
@@ -55,7 +63,9 @@ void MainWindow::placeUnits() {
 }
 
 // A key reaches the window only when the widget with the focus had no use for it: the roll-down
-// menu keeps Up, Down, Space and Enter, and everything else the player knows is the player's.
+// menu keeps Up, Down, Space and Enter, a button of the player's bar Space and a slider there the
+// arrows (which do there what the player's keys do), and everything else the player knows is the
+// player's.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (player_->handleKey(event))
         return;
@@ -83,7 +93,7 @@ void MainWindow::bringToFront() {
 }
 
 // Once a programme, file or address is handed over, Space and the arrows work it at once; Tab
-// still leads to the menu.
+// leads through the player's bar to the menu.
 void MainWindow::playInPlayer(const QString& location, qint64 fromMs, const QString& title) {
     playback_.open(location, fromMs, title);
     player_->setFocus(Qt::OtherFocusReason);

@@ -1,5 +1,6 @@
-"""The roll-down menu and its search as a screen reader finds them: the real viewer against the
-real station, its accessible tree read over the accessibility bus, keys typed on its X server.
+"""The roll-down menu, its search, the player's bar and the countdown as a screen reader finds
+them: the real viewer against the real station, its accessible tree read over the accessibility
+bus, keys typed on its X server.
 
 Usage (as ctest runs it): own_display dbus-run-session -- python3 tst_accessibility.py BIN_DIR
 """
@@ -151,6 +152,106 @@ class MenuTest(ViewerTest):
         self.assertTrue(showing(field))
         matches = sr.wait_for("list of matches", lambda: self.child("list", "找到的节目"))
         self.assertEqual(matches.childCount, 4)
+
+
+class PlayerTest(ViewerTest):
+    """The player's bar, its status text and the advertisement's countdown, with a programme of
+    the station's chosen from the menu as a user chooses it: Down to its first item, Return."""
+
+    def choose_first_item(self):
+        # The keyboard starts in the player; the menu lies before it, Shift+Tab away.
+        self.viewer.keys("shift+Tab")
+        self.events.wait("focus on the menu", lambda e: e[:2] == ("focus:", "table cell"))
+        self.viewer.keys("Down")
+        self.events.wait("focus on the first item",
+                         lambda e: e[:3] == ("focus:", "table cell", "新闻联播0112期"))
+        self.viewer.keys("Return")
+
+    def focus_names(self):
+        return [(e[1], e[2]) for e in self.events.seen if e[0] == "focus:"]
+
+    def wait_focus_count(self, count):
+        return sr.wait_for("%d focus events" % count,
+                           lambda: len(self.focus_names()) >= count and self.focus_names())
+
+    def told(self, name):
+        return lambda e: e[:4] == ("object:state-changed:showing", "notification", name, 1)
+
+    def test_tab_goes_through_the_bar_saying_the_values_in_words(self):
+        # The station's programmes last ten seconds: the bar is walked paused.
+        self.choose_first_item()
+        self.viewer.wait_for_event("player 正在播放")
+        bar = sr.find(self.window, lambda n: n.getRoleName() == "status bar").parent
+        print("\n-- the player's bar while a programme plays --")
+        print("\n".join(sr.dump(bar)))
+
+        # After the countdown the keyboard is the player's; Tab leads into its bar, where Space
+        # presses the button that has the focus.
+        self.events.clear()
+        self.viewer.keys("Tab")
+        self.events.wait("focus on 暂停", lambda e: e[:3] == ("focus:", "push button", "暂停"))
+        self.viewer.keys("space")
+        self.events.wait("the pause announced", self.told("已暂停"))
+
+        # On through the bar in the order a listener expects, then to the menu.
+        for count in range(2, 7):
+            self.viewer.keys("Tab")
+            self.wait_focus_count(count)
+        self.viewer.keys("Tab")
+        self.events.wait("focus on the menu's row",
+                         lambda e: e[:3] == ("focus:", "table cell", "新闻联播0112期"))
+        self.assertEqual(self.focus_names()[1:], [
+            ("push button", "停止"), ("slider", "播放进度"), ("slider", "音量"),
+            ("check box", "静音"), ("push button", "全屏"), ("tree", "节目菜单"),
+            ("table cell", "新闻联播0112期")])
+
+        # The sliders say their values in words, the time as minutes and seconds, the volume as
+        # a percentage; keys on them do what the player's own keys do.
+        seek = sr.find(self.window, sr.named("slider", "播放进度"))
+        self.assertRegex(seek.description, r"^00:0\d / 00:10$")
+        volume = sr.find(self.window, sr.named("slider", "音量"))
+        self.assertEqual(volume.description, "50%")
+        self.events.clear()
+        self.viewer.keys("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab")
+        self.events.wait("focus on the seek slider",
+                         lambda e: e[:3] == ("focus:", "slider", "播放进度"))
+        self.viewer.keys("Home")
+        sr.wait_for("the seek slider at the start", lambda: seek.description == "00:00 / 00:10")
+        self.viewer.keys("Tab")
+        self.events.wait("focus on the volume slider",
+                         lambda e: e[:3] == ("focus:", "slider", "音量"))
+        self.viewer.keys("Down")
+        sr.wait_for("the volume 5 less", lambda: volume.description == "45%")
+
+    def test_countdown_and_status_are_told(self):
+        self.choose_first_item()
+        # One label says the whole sentence; the digit in its gap is not a text of its own.
+        counting = sr.wait_for("the countdown", lambda: sr.find(
+            self.window, lambda n: n.getRoleName() == "label" and n.name.startswith("广告还有")
+            and showing(n)))
+        self.assertRegex(counting.name, r"^广告还有 [1-5] 秒$")
+        print("\n-- the main window during the countdown --")
+        print("\n".join(sr.dump(counting.parent, limit=4)))
+        self.assertIsNone(sr.find(self.window, lambda n: n.getRoleName() == "label" and
+                                  n.name in ("1", "2", "3", "4", "5")))
+        for seconds in (3, 2, 1):
+            self.events.wait("the countdown at %d" % seconds, lambda e: e[:3] == (
+                "object:property-change:accessible-name", "label", "广告还有 %d 秒" % seconds))
+
+        # The status text is a status bar; each new state is announced as a notification that
+        # comes to show, and so is a notice (the speed's, like the resume notice).
+        self.events.wait("the playing announced", self.told("正在播放"), timeout=30)
+        status = sr.find(self.window, lambda n: n.getRoleName() == "status bar")
+        self.viewer.keys("bracketright")
+        self.events.wait("the speed announced", self.told("速度 1.25×"))
+        self.assertEqual(status.name, "速度 1.25×")
+        told = [e[2] for e in self.events.seen if e[:2] == (
+            "object:state-changed:showing", "notification") and e[3] == 1]
+        # The buffering's progress shows percent by percent, but is told only as it starts:
+        # between two buffering texts told, another state was.
+        self.assertIn("正在连接...", told)
+        self.assertFalse([pair for pair in zip(told, told[1:])
+                          if all(t.startswith("正在缓冲") for t in pair)], told)
 
 
 class LargeTextTest(ViewerTest):

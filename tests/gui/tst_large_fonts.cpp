@@ -4,6 +4,7 @@
 #include "HostedWindow.h"
 #include "Modals.h"
 #include "catalogue/Gbk.h"
+#include "playback/MediaPlayer.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/RollDownMenu.h"
@@ -82,6 +83,7 @@ class TestLargeFonts : public QObject {
     void settingsGrowToShowTheirTexts();
     void aboutGrowsToShowItsTexts();
     void menuTextFollowsTheDesktop();
+    void menuWidensSoTitlesShowWhole();
 };
 
 void TestLargeFonts::openUrlGrowsToShowItsTexts() {
@@ -173,6 +175,27 @@ void TestLargeFonts::menuTextFollowsTheDesktop() {
     QCOMPARE(menu->itemRect(0, 0).height(), 20);
     find->open(u"01"_s);
     QCOMPARE(QFontInfo(find->matches().font()).pixelSize(), 12);
+}
+
+// Dated episodes differ only at their ends: at a larger text the menu widens with it so that
+// each title shows whole, and the window with it, the player keeping its declared size.
+void TestLargeFonts::menuWidensSoTitlesShowWhole() {
+    HostedWindow hosted;
+    QVERIFY(hosted.ready());
+    RollDownMenu& menu = hosted.menu();
+    const double scale = QFontInfo(QApplication::font()).pixelSize() / 12.0;
+    QVERIFY(scale > 1.7);
+    QVERIFY2(qAbs(menu.width() - 152 * scale) <= 1, qPrintable(QString::number(menu.width())));
+    QCOMPARE(hosted.player().size(), QSize(574, 440));
+    const QWidget* client = menu.parentWidget();
+    QCOMPARE(client->width() - menu.geometry().right(), 737 - 735); // at the right edge
+    const QFontMetrics metrics(menu.font());
+    const QRect row = menu.itemRect(0, 0);
+    QVERIFY2(
+        metrics.horizontalAdvance(u"新闻联播0112期"_s) < row.width() - 20,
+        qPrintable(
+            u"%1 in %2"_s.arg(metrics.horizontalAdvance(u"新闻联播0112期"_s)).arg(row.width())));
+    saveShot(hosted.window(), u"large-font-main-window"_s);
 }
 
 int main(int argc, char* argv[]) {
