@@ -10,7 +10,8 @@ packages=(
   qt6-translations-l10n
   fonts-arphic-uming fonts-noto-cjk
   ffmpeg xvfb xauth xdotool
-  desktop-file-utils appstream man-db file
+  dbus at-spi2-core python3-pyatspi qt6-gtk-platformtheme
+  desktop-file-utils appstream man-db file shared-mime-info
 )
 [ "${1:-}" != --package ] || packages+=(dpkg-dev lintian)
 missing=()

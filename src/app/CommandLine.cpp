@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "playback/ExternalLocation.h"
+
+#include <QDir>
 #include <QSet>
 #include <cstdio>
 
@@ -39,13 +42,20 @@ const QSet<QString>& qtFlags() {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: velmora-tv [OPTION]...\n"
+        "Usage: velmora-tv [OPTION]... [FILE|URL]...\n"
         "Watch the programmes of the county television station. At start the programme\n"
         "catalogue is fetched from the station; a chosen programme plays after a five-second\n"
         "advertisement. Local media files and network addresses play too.\n"
         "\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n"
+        "\n"
+        "A FILE or URL (file://, mms://, mmsh://, http://, https://) plays once the catalogue\n"
+        "is in. Only the first plays; the others are ignored, with a note. Arguments after\n"
+        "\"--\" are all files.\n"
+        "\n"
+        "One viewer runs per data folder: a second start hands its FILE or URL to the viewer\n"
+        "already running, which comes to the front and plays it, and ends at once.\n"
         "\n"
         "Qt's own options, such as -platform or -style, are accepted as well.\n"
         "\n"
@@ -61,17 +71,29 @@ QString helpText() {
 
 CommandLineAnswer parseCommandLine(const QStringList& arguments) {
     using Action = CommandLineAnswer::Action;
+    CommandLineAnswer run;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == u"-h" || argument == u"--help")
-            return {Action::Help, helpText()};
-        if (argument == u"-v" || argument == u"--version")
-            return {Action::Version, QStringLiteral("velmora-tv " VELMORA_VERSION "\n")};
-        if (!argument.startsWith(QLatin1Char('-')) || argument.size() < 2) {
-            return {Action::Error, QStringLiteral("velmora-tv: unexpected argument '%1' (see "
-                                                  "velmora-tv --help)")
-                                       .arg(argument)};
+        // An empty argument names nothing, and "-" would be standard input, which nothing reads.
+        if (argument.isEmpty() || (argument == u"-" && !optionsEnded)) {
+            return {Action::Error,
+                    QStringLiteral("velmora-tv: unexpected argument '%1' (see velmora-tv --help)")
+                        .arg(argument),
+                    {}};
         }
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-'))) {
+            run.locations << argument;
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == u"-h" || argument == u"--help")
+            return {Action::Help, helpText(), {}};
+        if (argument == u"-v" || argument == u"--version")
+            return {Action::Version, QStringLiteral("velmora-tv " VELMORA_VERSION "\n"), {}};
         QString name = argument.mid(argument.startsWith(u"--") ? 2 : 1);
         const qsizetype equals = name.indexOf(QLatin1Char('='));
         const bool valueAttached = equals >= 0;
@@ -84,20 +106,30 @@ CommandLineAnswer parseCommandLine(const QStringList& arguments) {
         }
         if (qtFlags().contains(name) && !valueAttached)
             continue;
-        return {Action::Error,
-                QStringLiteral("velmora-tv: unknown option '%1' (see velmora-tv --help)")
-                    .arg(argument)};
+        return {
+            Action::Error,
+            QStringLiteral("velmora-tv: unknown option '%1' (see velmora-tv --help)").arg(argument),
+            {}};
     }
-    return {};
+    return run;
 }
 
-std::optional<int> answerCommandLine(int argc, char* argv[]) {
+std::optional<int> answerCommandLine(int argc, char* argv[], QString& location) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLineAnswer answer = parseCommandLine(arguments);
     switch (answer.action) {
     case CommandLineAnswer::Action::Run:
+        if (answer.locations.size() > 1) {
+            const QString note =
+                QStringLiteral("velmora-tv: plays only the first of %1 files; ignored: %2\n")
+                    .arg(answer.locations.size())
+                    .arg(answer.locations.mid(1).join(QStringLiteral(", ")));
+            std::fputs(note.toLocal8Bit().constData(), stderr);
+        }
+        if (!answer.locations.isEmpty())
+            location = locationFromArgument(answer.locations.first(), QDir::currentPath());
         return std::nullopt;
     case CommandLineAnswer::Action::Help:
     case CommandLineAnswer::Action::Version:

@@ -176,13 +176,18 @@ void Startup::traceWindow() {
     PlaybackController* playback = &window_.playback();
     connect(playback, &PlaybackController::statusChanged, this,
             [playback] { trace(QStringLiteral("player ") + playback->statusText()); });
-    // Once per medium: from then on it can seek.
+    // Once per medium each. libVLC may learn the length before the stream can seek; keys that
+    // seek do something only from the second on.
     connect(playback, &PlaybackController::timesChanged, this,
             [known = qint64(0)](qint64, qint64 length) mutable {
                 if (length > 0 && known == 0)
                     trace(QStringLiteral("player-length %1").arg(length));
                 known = length;
             });
+    connect(playback, &PlaybackController::seekableChanged, this, [](bool seekable) {
+        if (seekable)
+            trace(QStringLiteral("player-seekable"));
+    });
 }
 
 void Startup::traceReady() const {

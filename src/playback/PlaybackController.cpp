@@ -124,6 +124,24 @@ void PlaybackController::setRate(double rate) {
     Q_EMIT rateChanged(rate_);
 }
 
+void PlaybackController::stepRate(int steps) {
+    if (!hasMedia() || steps == 0)
+        return;
+    double rate = rate_;
+    for (; steps > 0; --steps) {
+        const auto next = std::find_if(kRateSteps.begin(), kRateSteps.end(),
+                                       [&](double step) { return step > rate + 1e-6; });
+        rate = next == kRateSteps.end() ? kRateSteps.back() : *next;
+    }
+    for (; steps < 0; ++steps) {
+        const auto next = std::find_if(kRateSteps.rbegin(), kRateSteps.rend(),
+                                       [&](double step) { return step < rate - 1e-6; });
+        rate = next == kRateSteps.rend() ? kRateSteps.front() : *next;
+    }
+    setRate(rate);
+    showNotice(QStringLiteral("速度 %1×").arg(rate_), kNoticeMs);
+}
+
 void PlaybackController::showNotice(const QString& text, int ms) {
     notice_ = text;
     noticeTimer_.start(ms);
@@ -174,6 +192,10 @@ std::chrono::milliseconds PlaybackController::openTimeout() const {
 
 VideoFrames::Frame PlaybackController::currentFrame() {
     return engine_->currentFrame();
+}
+
+VideoFrames::Frame PlaybackController::latestFrame() {
+    return engine_->latestFrame();
 }
 
 void PlaybackController::announceStatus() {

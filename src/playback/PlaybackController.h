@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <chrono>
 #include <memory>
 
@@ -35,6 +36,9 @@ class PlaybackController : public QObject {
     static constexpr int kDefaultVolume = 50;
     static constexpr double kMinRate = 0.5;
     static constexpr double kMaxRate = 2.0;
+    // The speeds the player's keys step through, slowest first.
+    static constexpr std::array<double, 6> kRateSteps{0.5, 0.75, 1, 1.25, 1.5, 2};
+    static constexpr int kNoticeMs = 3000;
 
     // Plays with libVLC.
     explicit PlaybackController(EngineOptions options = {}, QObject* parent = nullptr);
@@ -61,6 +65,10 @@ class PlaybackController : public QObject {
     void setMuted(bool muted);
     // Clamped to kMinRate..kMaxRate.
     void setRate(double rate);
+    // To the next of kRateSteps above the speed now (`steps` > 0) or below it (< 0), staying at
+    // either end, and says the speed in the bar for a moment. Only while something is open: the
+    // next opening is at normal speed anyway.
+    void stepRate(int steps);
     // Shows `text` in place of the status text for `ms`, or until another location is opened;
     // the empty text takes a notice back.
     void showNotice(const QString& text, int ms);
@@ -83,6 +91,8 @@ class PlaybackController : public QObject {
 
     // For the view that paints the pictures.
     VideoFrames::Frame currentFrame();
+    // The newest picture for a snapshot, leaving it fresh for the view.
+    VideoFrames::Frame latestFrame();
     PlayerEngine& engine() { return *engine_; }
 
   Q_SIGNALS:

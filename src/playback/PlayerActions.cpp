@@ -1,6 +1,7 @@
 #include "playback/PlayerActions.h"
 
 #include "playback/PlaybackController.h"
+#include "playback/Snapshot.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -35,7 +36,9 @@ PlayerActions::PlayerActions(PlaybackController& playback, QObject* parent)
           makeAction(this, QStringLiteral("减小音量"), {Qt::Key_Down, Qt::Key_VolumeDown}, true)),
       mute(makeAction(this, QStringLiteral("静音"), {Qt::Key_M, Qt::Key_VolumeMute}, false)),
       fullScreen(makeAction(this, QStringLiteral("全屏"), {Qt::Key_F}, false)),
-      playback_(playback) {
+      slower(makeAction(this, QStringLiteral("减速"), {Qt::Key_BracketLeft}, false)),
+      faster(makeAction(this, QStringLiteral("加速"), {Qt::Key_BracketRight}, false)),
+      snapshot(makeAction(this, QStringLiteral("截图"), {Qt::Key_S}, false)), playback_(playback) {
     mute->setCheckable(true);
     fullScreen->setCheckable(true);
 
@@ -54,6 +57,9 @@ PlayerActions::PlayerActions(PlaybackController& playback, QObject* parent)
             [p] { p->setVolume(p->volume() - PlaybackController::kVolumeStep); });
     connect(mute, &QAction::triggered, p, &PlaybackController::setMuted);
     connect(fullScreen, &QAction::triggered, this, &PlayerActions::fullScreenRequested);
+    connect(slower, &QAction::triggered, p, [p] { p->stepRate(-1); });
+    connect(faster, &QAction::triggered, p, [p] { p->stepRate(1); });
+    connect(snapshot, &QAction::triggered, this, &PlayerActions::takeSnapshot);
 
     connect(p, &PlaybackController::statusChanged, this, &PlayerActions::showState);
     connect(p, &PlaybackController::locationChanged, this, &PlayerActions::showState);
@@ -64,8 +70,8 @@ PlayerActions::PlayerActions(PlaybackController& playback, QObject* parent)
 }
 
 QList<QAction*> PlayerActions::menuActions() const {
-    return {playPause, stop,       nullptr, seekBack, seekForward, nullptr,
-            volumeUp,  volumeDown, mute,    nullptr,  fullScreen};
+    return {playPause, stop,     nullptr,    seekBack, seekForward, nullptr,  slower,    faster,
+            nullptr,   volumeUp, volumeDown, mute,     nullptr,     snapshot, fullScreen};
 }
 
 bool PlayerActions::handleKey(const QKeyEvent* event) {
@@ -99,10 +105,18 @@ void PlayerActions::showState() {
     const PlayerStatus status = playback_.status();
     const bool hasMedia = playback_.hasMedia();
     playPause->setText(isRunning(status) ? QStringLiteral("暂停") : QStringLiteral("播放"));
-    for (QAction* action : {playPause, play, pause, stop})
+    for (QAction* action : {playPause, play, pause, stop, slower, faster})
         action->setEnabled(hasMedia);
     retry->setEnabled(status == PlayerStatus::CannotPlay);
     seekBack->setEnabled(playback_.seekable());
     seekForward->setEnabled(playback_.seekable());
     mute->setChecked(playback_.isMuted());
+}
+
+// Always on offer: with nothing to take, the bar says why.
+void PlayerActions::takeSnapshot() {
+    const snapshot::Result result = snapshot::save(playback_, snapshot::picturesFolder());
+    playback_.showNotice(result.text, PlaybackController::kNoticeMs);
+    if (!result.path.isEmpty())
+        Q_EMIT snapshotSaved(result.path);
 }

@@ -28,6 +28,9 @@ class PlayerActions : public QObject {
     QAction* const volumeDown;  // Down and the volume key
     QAction* const mute;        // M and the mute key; checked while muted
     QAction* const fullScreen;  // F, and Esc while on; checked while on
+    QAction* const slower;      // [, down to 0.5×
+    QAction* const faster;      // ], up to 2×
+    QAction* const snapshot;    // S: the picture as PNG in the pictures folder
 
     // The actions of the context menu in order, nullptr standing for a separator.
     QList<QAction*> menuActions() const;
@@ -40,9 +43,12 @@ class PlayerActions : public QObject {
   Q_SIGNALS:
     // The full-screen action was triggered: the view goes to or leaves full screen.
     void fullScreenRequested(bool on);
+    // A snapshot was saved at `path`.
+    void snapshotSaved(const QString& path);
 
   private:
     void showState();
+    void takeSnapshot();
 
     PlaybackController& playback_;
 };

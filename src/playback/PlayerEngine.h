@@ -49,6 +49,8 @@ class PlayerEngine : public QObject {
     virtual bool seekable() const = 0;
     // The newest picture; a null image when there is none. Paint it and let it go.
     virtual VideoFrames::Frame currentFrame() = 0;
+    // The same picture for another use than painting; the painter still gets it as fresh.
+    virtual VideoFrames::Frame latestFrame() = 0;
 
   Q_SIGNALS:
     // Also when only the reason or the attempt changes.

@@ -39,9 +39,18 @@ void VideoFrames::clear() {
     std::lock_guard lock(mutex_);
     readyFresh_ = false;
     showing_ = false;
+    frontUnpainted_ = false;
 }
 
 VideoFrames::Frame VideoFrames::current(double aspect) {
+    return take(aspect, true);
+}
+
+VideoFrames::Frame VideoFrames::latest(double aspect) {
+    return take(aspect, false);
+}
+
+VideoFrames::Frame VideoFrames::take(double aspect, bool painting) {
     std::shared_ptr<Buffer> buffer;
     bool fresh = false;
     {
@@ -50,8 +59,10 @@ VideoFrames::Frame VideoFrames::current(double aspect) {
             std::swap(ready_, front_);
             readyFresh_ = false;
             showing_ = true;
-            fresh = true;
+            frontUnpainted_ = true;
         }
+        if (painting)
+            fresh = std::exchange(frontUnpainted_, false);
         if (showing_)
             buffer = front_;
     }
@@ -87,6 +98,7 @@ unsigned VideoFrames::OnVideoFormat(void** opaque, char* chroma, unsigned* width
             self->back_->height == int(*height)) {
             self->readyFresh_ = false;
             self->showing_ = false;
+            self->frontUnpainted_ = false;
             return 1;
         }
     }
@@ -102,6 +114,7 @@ unsigned VideoFrames::OnVideoFormat(void** opaque, char* chroma, unsigned* width
     self->front_ = std::move(fresh[2]);
     self->readyFresh_ = false;
     self->showing_ = false;
+    self->frontUnpainted_ = false;
     return 1;
 }
 

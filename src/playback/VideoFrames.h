@@ -34,6 +34,9 @@ class VideoFrames {
     // The newest picture, at `aspect` (0: the buffer's own); a null image when there is none.
     // Paint it and let it go: its pixels are drawn into again once a newer one has been taken.
     Frame current(double aspect);
+    // The same picture for another use than painting (a snapshot): the painter still gets it as
+    // fresh.
+    Frame latest(double aspect);
     // Lets the next picture call `onPicture` again.
     void pictureHandled() { posted_ = false; }
 
@@ -44,6 +47,7 @@ class VideoFrames {
                                   unsigned* pitches, unsigned* lines);
     static void* OnVideoLock(void* opaque, void** planes);
     static void OnVideoDisplay(void* opaque, void* picture);
+    Frame take(double aspect, bool painting);
 
     std::function<void()> onPicture_;
     std::mutex mutex_;
@@ -52,5 +56,6 @@ class VideoFrames {
     std::shared_ptr<Buffer> front_; // being painted
     bool readyFresh_ = false;       // ready_ holds a picture not yet painted
     bool showing_ = false;          // front_ holds a picture of what plays now
+    bool frontUnpainted_ = false;   // front_ was taken by latest() and not painted yet
     std::atomic<bool> posted_{false};
 };

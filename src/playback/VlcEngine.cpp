@@ -347,3 +347,7 @@ void VlcEngine::clearFrames() {
 VlcEngine::Frame VlcEngine::currentFrame() {
     return frames_.current(now_.aspect);
 }
+
+VlcEngine::Frame VlcEngine::latestFrame() {
+    return frames_.latest(now_.aspect);
+}

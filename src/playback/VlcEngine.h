@@ -71,6 +71,7 @@ class VlcEngine : public PlayerEngine {
     std::chrono::milliseconds openTimeout() const override { return openTimeout_; }
 
     Frame currentFrame() override;
+    Frame latestFrame() override;
 
   private:
     struct Event {

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -160,9 +161,13 @@ BoundDialog createDialog(const ui::WindowDefinition& definition) {
         std::make_unique<QDialog>(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
                                                Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     dialog.window->setWindowTitle(definition.title);
-    dialog.window->setFixedSize(ui::clientSizeFor(definition));
     dialog.window->setModal(true);
     dialog.units = ui::buildUnits(dialog.window.get(), definition.units);
+    // Larger desktop text makes the whole window larger, never a text cut short.
+    const double growth = ui::growUnitsForText(definition.units, dialog.units);
+    const QSize client = ui::clientSizeFor(definition);
+    dialog.window->setFixedSize(int(std::ceil(client.width() * growth)),
+                                int(std::ceil(client.height() * growth)));
     return dialog;
 }
 

@@ -4,6 +4,7 @@
 #include "playback/PlaybackController.h"
 #include "settings/Links.h"
 #include "ui/AdView.h"
+#include "ui/DropOpener.h"
 #include "ui/Fonts.h"
 #include "ui/LibraryService.h"
 #include "ui/RollDownMenu.h"
@@ -103,6 +104,8 @@ void MainWindow::buildUnits() {
     find_ = new RollDownMenuFind(*menu_);
     auto* findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, find_, [this] { find_->open(); });
+    // The player's area only: the advertisement over it takes no drops.
+    new DropOpener(*player_, [this](const QString& location) { openLocation(location); });
     connect(player_, &MediaPlayer::framePainted, this, [this] {
         if (std::exchange(awaitingFirstFrame_, false))
             Q_EMIT firstFramePainted();

@@ -48,6 +48,10 @@ class MainWindow : public QMainWindow {
     // up the loading window's clock.
     void createAdView();
 
+    // Plays a file or address that comes from outside the window (the command line, a later
+    // start, a drop), as 打开 plays a chosen file.
+    void openLocation(const QString& location);
+
     // 播放, 暂停 and 停止 of the file menu, in that order. They have no handler of their own; the
     // start-up greys them.
     const std::array<QAction*, 3>& transportMenuActions() const { return transportActions_; }

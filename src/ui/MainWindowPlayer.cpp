@@ -68,6 +68,10 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
+void MainWindow::openLocation(const QString& location) {
+    playInPlayer(location);
+}
+
 // Once a programme, file or address is handed over, Space and the arrows work it at once; Tab
 // still leads to the menu.
 void MainWindow::playInPlayer(const QString& location, qint64 fromMs, const QString& title) {

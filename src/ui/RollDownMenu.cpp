@@ -37,11 +37,13 @@ RollDownMenu::RollDownMenu(QWidget* parent) : QWidget(parent), layout_(model_) {
     connect(&model_, &RollDownMenuModel::groupAdded, this, &RollDownMenu::onGroupAdded);
     connect(&model_, &RollDownMenuModel::itemAdded, this, &RollDownMenu::onItemAdded);
     connect(&model_, &RollDownMenuModel::libraryChanged, this, &RollDownMenu::onLibraryChanged);
+    setAccessibleName(QStringLiteral("节目菜单"));
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setFont(songFont(12));
+    setFont(songFont(desktopPixelSize(12)));
+    whenDesktopTextChanges(this, [this] { setFont(songFont(desktopPixelSize(12))); });
     colours_ = menuColours(palette());
 
     relayout();
@@ -390,7 +392,14 @@ void RollDownMenu::focusInEvent(QFocusEvent* event) {
     if (!current_.isValid() && model_.groupCount() > 0)
         current_ = {0, -1};
     update();
-    notifyMenuRow(this, current_, QAccessible::Focus);
+    // After the focus event Qt sends for the menu itself, so that the row is what has it last.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (hasFocus())
+                notifyMenuRow(this, current_, QAccessible::Focus);
+        },
+        Qt::QueuedConnection);
     QWidget::focusInEvent(event);
 }
 

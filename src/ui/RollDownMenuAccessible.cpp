@@ -1,10 +1,16 @@
 #include "ui/RollDownMenuAccessible.h"
 
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuChildren.h"
+#include "ui/RollDownMenuFind.h"
 
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QListWidget>
 #include <QMap>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -49,9 +55,33 @@ class RowAccessible : public QAccessibleInterface, public QAccessibleActionInter
     MenuRow row_;
 };
 
+// What the search found, announced as a notification: assistive technology speaks one when it
+// comes to show. Listed after the menu's widgets while the matches show.
+class ResultAccessible : public QAccessibleInterface {
+  public:
+    explicit ResultAccessible(MenuAccessible* owner) : owner_(owner) {}
+
+    bool isValid() const override;
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override;
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* parent() const override;
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override;
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override;
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override;
+
+  private:
+    MenuAccessible* owner_;
+};
+
 class MenuAccessible : public QAccessibleWidget {
   public:
-    explicit MenuAccessible(RollDownMenu* menu) : QAccessibleWidget(menu, QAccessible::Tree) {}
+    explicit MenuAccessible(RollDownMenu* menu);
 
     RollDownMenu* menu() const { return static_cast<RollDownMenu*>(widget()); }
 
@@ -69,32 +99,88 @@ class MenuAccessible : public QAccessibleWidget {
         return iface;
     }
 
-    int childCount() const override { return menu()->model().groupCount(); }
-    QAccessibleInterface* child(int index) const override { return row({index, -1}); }
+    QAccessibleInterface* result() const {
+        if (QAccessibleInterface* iface = QAccessible::accessibleInterface(result_))
+            return iface;
+        auto* iface = new ResultAccessible(const_cast<MenuAccessible*>(this));
+        result_ = QAccessible::registerAccessibleInterface(iface);
+        return iface;
+    }
+    QString resultText() const {
+        const auto* find =
+            menu()->findChild<RollDownMenuFind*>(QString(), Qt::FindDirectChildrenOnly);
+        return find ? find->resultText() : QString();
+    }
+    // Whether the notification was last announced as showing.
+    bool announced = false;
+
+    std::vector<QWidget*> shownWidgets() const { return shownChildWidgets(*menu()); }
+    // Whether a widget of the menu's lies over this part of it.
+    bool covered(const QRect& local) const {
+        const std::vector<QWidget*> widgets = shownWidgets();
+        return std::any_of(widgets.begin(), widgets.end(), [&](const QWidget* widget) {
+            return widget->geometry().intersects(local);
+        });
+    }
+
+    int childCount() const override {
+        return menu()->model().groupCount() + int(shownWidgets().size()) +
+               (resultText().isEmpty() ? 0 : 1);
+    }
+    QAccessibleInterface* child(int index) const override {
+        const int groups = menu()->model().groupCount();
+        if (index < groups)
+            return row({index, -1});
+        const std::vector<QWidget*> widgets = shownWidgets();
+        if (index < groups + int(widgets.size()))
+            return QAccessible::queryAccessibleInterface(widgets[size_t(index - groups)]);
+        return index == groups + int(widgets.size()) && !resultText().isEmpty() ? result()
+                                                                                : nullptr;
+    }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        const auto* other = dynamic_cast<const RowAccessible*>(child);
-        if (!other || other->owner() != this || !other->row().isHeader())
-            return -1;
-        return other->row().group;
+        if (const auto* other = dynamic_cast<const RowAccessible*>(child))
+            return other->owner() == this && other->row().isHeader() ? other->row().group : -1;
+        const int groups = menu()->model().groupCount();
+        const std::vector<QWidget*> widgets = shownWidgets();
+        if (child && child == QAccessible::accessibleInterface(result_))
+            return resultText().isEmpty() ? -1 : groups + int(widgets.size());
+        const auto found =
+            std::find(widgets.begin(), widgets.end(), child ? child->object() : nullptr);
+        return found == widgets.end() ? -1 : groups + int(found - widgets.begin());
     }
     QAccessibleInterface* childAt(int x, int y) const override {
-        const MenuRow hit = menu()->layout().rowAt(menu()->mapFromGlobal(QPoint(x, y)));
+        const QPoint local = menu()->mapFromGlobal(QPoint(x, y));
+        if (!menu()->rect().contains(local))
+            return nullptr;
+        const std::vector<QWidget*> widgets = shownWidgets();
+        for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
+            if ((*it)->geometry().contains(local))
+                return QAccessible::queryAccessibleInterface(*it);
+        }
+        const MenuRow hit = menu()->layout().rowAt(local);
         return hit.isValid() ? row({hit.group, -1}) : nullptr;
     }
     QAccessibleInterface* focusChild() const override {
-        if (!menu()->hasFocus() || !menu()->currentRow().isValid())
-            return nullptr;
-        return row(menu()->currentRow());
+        if (menu()->hasFocus())
+            return menu()->currentRow().isValid() ? row(menu()->currentRow()) : nullptr;
+        for (QWidget* widget : shownWidgets()) {
+            if (widget->hasFocus() || widget->isAncestorOf(QApplication::focusWidget()))
+                return QAccessible::queryAccessibleInterface(widget);
+        }
+        return nullptr;
     }
 
   protected:
     ~MenuAccessible() override {
         for (const QAccessible::Id id : std::as_const(rows_))
             QAccessible::deleteAccessibleInterface(id);
+        if (result_)
+            QAccessible::deleteAccessibleInterface(result_);
     }
 
   private:
     mutable QMap<std::pair<int, int>, QAccessible::Id> rows_;
+    mutable QAccessible::Id result_ = 0;
 };
 
 const RollDownMenu& RowAccessible::menu() const {
@@ -174,14 +260,54 @@ QAccessible::State RowAccessible::state() const {
         s.selectable = true;
         s.selected = m.model().SelectedItem() == m.model().itemIndex(row_.group, row_.position);
         s.invisible = m.openGroup() != row_.group;
-        s.offscreen = m.layout().rowRect(row_).isEmpty();
     }
+    // Scrolled out of the band, or under the list of matches, a row does not show.
+    const QRect local = m.layout().rowRect(row_);
+    s.offscreen = local.isEmpty() || owner_->covered(local);
     return s;
 }
 
 void RowAccessible::doAction(const QString& name) {
     if (name == pressAction() && isValid())
         owner_->menu()->activate(row_);
+}
+
+bool ResultAccessible::isValid() const {
+    return owner_->isValid();
+}
+
+QWindow* ResultAccessible::window() const {
+    return owner_->window();
+}
+
+QAccessibleInterface* ResultAccessible::parent() const {
+    return owner_;
+}
+
+QString ResultAccessible::text(QAccessible::Text t) const {
+    return t == QAccessible::Name && isValid() ? owner_->resultText() : QString();
+}
+
+// Where the matches show.
+QRect ResultAccessible::rect() const {
+    const auto* find =
+        owner_->menu()->findChild<RollDownMenuFind*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!find || owner_->resultText().isEmpty())
+        return {};
+    const QWidget& list = find->matches();
+    return {list.mapToGlobal(QPoint(0, 0)), list.size()};
+}
+
+QAccessible::State ResultAccessible::state() const {
+    QAccessible::State s;
+    s.invisible = !isValid() || owner_->resultText().isEmpty();
+    s.readOnly = true;
+    return s;
+}
+
+MenuAccessible::MenuAccessible(RollDownMenu* menu) : QAccessibleWidget(menu, QAccessible::Tree) {
+    // One interface is made per menu, for its life.
+    watchMenuChildren(menu);
 }
 
 QAccessibleInterface* createAccessible(const QString& className, QObject* object) {
@@ -213,6 +339,31 @@ void notifyMenuRow(RollDownMenu* menu, MenuRow row, QAccessible::Event event) {
         QAccessibleEvent accessibleEvent(iface, event);
         QAccessible::updateAccessibility(&accessibleEvent);
     }
+}
+
+void notifyFindResult(RollDownMenu* menu) {
+    if (!QAccessible::isActive())
+        return;
+    auto* iface = dynamic_cast<MenuAccessible*>(QAccessible::queryAccessibleInterface(menu));
+    if (!iface)
+        return;
+    QAccessibleInterface* result = iface->result();
+    if (iface->resultText().isEmpty()) {
+        if (std::exchange(iface->announced, false)) {
+            QAccessibleEvent hidden(result, QAccessible::ObjectHide);
+            QAccessible::updateAccessibility(&hidden);
+        }
+        return;
+    }
+    // Shown anew for every search, so that each result is announced, the same count included.
+    if (!std::exchange(iface->announced, true)) {
+        QAccessibleEvent added(result, QAccessible::ObjectCreated);
+        QAccessible::updateAccessibility(&added);
+    }
+    QAccessibleEvent renamed(result, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+    QAccessibleEvent shown(result, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 void notifyMenuExpansion(RollDownMenu* menu, int group) {

@@ -2,6 +2,7 @@
 
 #include "ui/MenuColours.h"
 #include "ui/RollDownMenu.h"
+#include "ui/RollDownMenuAccessible.h"
 
 #include <QAction>
 #include <QEvent>
@@ -67,8 +68,9 @@ bool RollDownMenuFind::isOpen() const {
 void RollDownMenuFind::open(const QString& text) {
     if (!isOpen()) {
         foldsBefore_ = menu_.openGroup();
-        field_->show();
+        // Placed first, so that it shows where it stays and the menu's rows have moved above it.
         place();
+        field_->show();
     }
     field_->setFocus(Qt::ShortcutFocusReason);
     if (!text.isEmpty())
@@ -78,17 +80,20 @@ void RollDownMenuFind::open(const QString& text) {
 void RollDownMenuFind::close() {
     if (!isOpen())
         return;
-    const bool hadFocus = field_->hasFocus();
+    // The menu takes the focus first: the field, hidden with it, would hand it on to the next
+    // widget for a moment, and a screen reader would announce that one.
+    if (field_->hasFocus())
+        menu_.setFocus(Qt::OtherFocusReason);
     {
         const QSignalBlocker blocker(field_);
         field_->clear();
     }
     list_->hide();
     field_->hide();
+    matchCount_ = -1;
+    notifyFindResult(&menu_);
     menu_.setBottomReserve(0);
     menu_.setOpenGroup(foldsBefore_);
-    if (hadFocus)
-        menu_.setFocus(Qt::OtherFocusReason);
 }
 
 void RollDownMenuFind::place() {
@@ -96,14 +101,14 @@ void RollDownMenuFind::place() {
     const QRect inner = menu_.rect().adjusted(1, 1, -1, -1);
     field_->setGeometry(inner.left(), inner.bottom() + 1 - height, inner.width(), height);
     list_->setGeometry(inner.left(), inner.top(), inner.width(), inner.height() - height);
-    menu_.setBottomReserve(isOpen() ? height + 1 : 0);
+    menu_.setBottomReserve(height + 1);
 }
 
 void RollDownMenuFind::rebuild() {
     stale_ = false;
-    list_->clear();
     rows_.clear();
     searchRow_.clear();
+    headerRow_.clear();
     const RollDownMenuModel& model = menu_.model();
     const MenuColours colours = menuColours(menu_.palette());
     QPalette palette = list_->palette();
@@ -111,87 +116,116 @@ void RollDownMenuFind::rebuild() {
     palette.setColor(QPalette::Text, colours.itemText);
     list_->setPalette(palette);
     list_->setFont(menu_.font());
-    QFont headerFont = menu_.font();
-    headerFont.setBold(true);
+    headerFont_ = menu_.font();
+    headerFont_.setBold(true);
+    headerBackground_ = colours.headerBottom;
+    headerText_ = colours.headerText;
     std::vector<QString> titles;
     for (int g = 0; g < model.groupCount(); ++g) {
-        auto* header = new QListWidgetItem(model.groupDisplayTitle(g), list_);
-        header->setFlags(Qt::ItemIsEnabled);
-        header->setFont(headerFont);
-        header->setBackground(colours.headerBottom);
-        header->setForeground(colours.headerText);
-        header->setData(kGroupRole, g);
+        headerRow_.push_back(int(rows_.size()));
         rows_.push_back({g, -1});
         for (int p = 0; p < model.itemCount(g); ++p) {
             const int index = model.itemIndex(g, p);
-            auto* row = new QListWidgetItem(model.itemDisplayTitle(index), list_);
-            row->setFlags(model.isChoosable(index) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
-                                                   : Qt::NoItemFlags);
-            row->setData(kItemRole, index);
-            row->setData(kGroupRole, g);
             searchRow_.push_back(int(rows_.size()));
             rows_.push_back({g, index});
             titles.push_back(model.itemDisplayTitle(index));
         }
     }
-    noMatch_ = new QListWidgetItem(kNoMatch, list_);
-    noMatch_->setFlags(Qt::NoItemFlags);
-    noMatch_->setTextAlignment(Qt::AlignCenter);
     search_.setTitles(titles);
 }
 
-// Every row stays in the list and only its hidden flag changes, so a key costs a scan of the
-// titles and no new rows.
+QListWidgetItem* RollDownMenuFind::makeRow(const Row& row) const {
+    const RollDownMenuModel& model = menu_.model();
+    const QString group = model.groupDisplayTitle(row.group);
+    if (row.item < 0) {
+        auto* header = new QListWidgetItem(group);
+        header->setFlags(Qt::ItemIsEnabled);
+        header->setFont(headerFont_);
+        header->setBackground(headerBackground_);
+        header->setForeground(headerText_);
+        header->setData(kGroupRole, row.group);
+        return header;
+    }
+    auto* item = new QListWidgetItem(model.itemDisplayTitle(row.item));
+    item->setFlags(model.isChoosable(row.item) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                                               : Qt::NoItemFlags);
+    item->setData(kItemRole, row.item);
+    item->setData(kGroupRole, row.group);
+    // A listener who arrives on a match hears which group it is in.
+    item->setData(Qt::AccessibleDescriptionRole, group);
+    return item;
+}
+
+// The list holds only the rows that show, so that assistive technology counts and names exactly
+// what is on screen; the titles are folded once per change of the menu, so a key costs a scan of
+// them and the rows that match.
 void RollDownMenuFind::filter(const QString& text) {
     if (text.isEmpty()) {
         list_->hide();
+        matchCount_ = -1;
+        notifyFindResult(&menu_);
         return;
     }
     if (stale_)
         rebuild();
     std::vector<char> shown(rows_.size(), 0);
-    std::vector<char> groupShown(size_t(menu_.model().groupCount()), 0);
     for (int match : search_.matches(text)) {
         const size_t row = size_t(searchRow_[size_t(match)]);
         shown[row] = 1;
-        groupShown[size_t(rows_[row].group)] = 1;
+        shown[size_t(headerRow_[size_t(rows_[row].group)])] = 1;
     }
-    bool any = false;
+    list_->setUpdatesEnabled(false);
+    list_->clear();
+    matchCount_ = 0;
     QListWidgetItem* first = nullptr;
     for (size_t r = 0; r < rows_.size(); ++r) {
-        const bool show = rows_[r].item < 0 ? groupShown[size_t(rows_[r].group)] : shown[r];
-        list_->setRowHidden(int(r), !show);
-        if (show && rows_[r].item >= 0) {
-            any = true;
-            QListWidgetItem* row = list_->item(int(r));
+        if (!shown[r])
+            continue;
+        QListWidgetItem* row = makeRow(rows_[r]);
+        list_->addItem(row);
+        if (rows_[r].item >= 0) {
+            ++matchCount_;
             if (!first && (row->flags() & Qt::ItemIsSelectable))
                 first = row;
         }
     }
-    list_->setRowHidden(int(rows_.size()), any);
+    if (matchCount_ == 0) {
+        auto* none = new QListWidgetItem(kNoMatch, list_);
+        none->setFlags(Qt::NoItemFlags);
+        none->setTextAlignment(Qt::AlignCenter);
+    }
     list_->setCurrentItem(first);
     if (first)
         list_->scrollToItem(first);
+    list_->setUpdatesEnabled(true);
     list_->show();
+    notifyFindResult(&menu_);
+}
+
+QString RollDownMenuFind::resultText() const {
+    if (matchCount_ < 0)
+        return {};
+    return matchCount_ == 0 ? kNoMatch : QStringLiteral("找到 %1 个节目").arg(matchCount_);
 }
 
 std::vector<int> RollDownMenuFind::shownItems() const {
     std::vector<int> items;
     if (!list_->isVisibleTo(&menu_))
         return items;
-    for (size_t r = 0; r < rows_.size(); ++r) {
-        if (rows_[r].item >= 0 && !list_->isRowHidden(int(r)))
-            items.push_back(rows_[r].item);
+    for (int r = 0; r < list_->count(); ++r) {
+        const QVariant item = list_->item(r)->data(kItemRole);
+        if (item.isValid())
+            items.push_back(item.toInt());
     }
     return items;
 }
 
 void RollDownMenuFind::step(int direction) {
-    const int count = int(rows_.size());
+    const int count = list_->count();
     int r = list_->currentRow();
     for (int next = r + direction; next >= 0 && next < count; next += direction) {
         QListWidgetItem* row = list_->item(next);
-        if (!list_->isRowHidden(next) && (row->flags() & Qt::ItemIsSelectable)) {
+        if (row->flags() & Qt::ItemIsSelectable) {
             list_->setCurrentItem(row);
             list_->scrollToItem(row);
             return;
@@ -236,7 +270,10 @@ bool RollDownMenuFind::isWindowShortcut(const QKeySequence& keys) const {
 
 bool RollDownMenuFind::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &menu_) {
-        if (event->type() == QEvent::Resize && isOpen())
+        // The list takes the menu's font when it is filled next.
+        if (event->type() == QEvent::FontChange)
+            stale_ = true;
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::FontChange) && isOpen())
             place();
         return QObject::eventFilter(watched, event);
     }

@@ -2,6 +2,8 @@
 
 #include "ui/TitleSearch.h"
 
+#include <QColor>
+#include <QFont>
 #include <QObject>
 #include <vector>
 
@@ -32,6 +34,9 @@ class RollDownMenuFind : public QObject {
     QListWidget& matches() const { return *list_; }
     // The model item of each match shown, top to bottom.
     std::vector<int> shownItems() const;
+    // What the search found, as assistive technology announces it ("找到 3 个节目", or kNoMatch);
+    // empty while the list of matches does not show.
+    QString resultText() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,14 +56,21 @@ class RollDownMenuFind : public QObject {
     QLineEdit* field_;
     QListWidget* list_;
     TitleSearch search_;
-    // Rows of the list: per group its header row and its item rows; built when the menu changes.
+    // Every row the list can show: per group its header row and its item rows; worked out when
+    // the menu changes. The list itself holds only those that match.
     struct Row {
         int group = -1;
         int item = -1; // model item, -1 for a header
     };
+    QListWidgetItem* makeRow(const Row& row) const;
+
     std::vector<Row> rows_;
     std::vector<int> searchRow_; // row of each searched title
-    QListWidgetItem* noMatch_ = nullptr;
+    std::vector<int> headerRow_; // row of each group's header
+    QFont headerFont_;
+    QColor headerBackground_;
+    QColor headerText_;
+    int matchCount_ = -1; // -1 while the list does not show
     bool stale_ = true;
     int foldsBefore_ = -1;
 };

@@ -1,5 +1,7 @@
 #include "ui/WindowDefinition.h"
 
+#include "ui/Fonts.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -9,7 +11,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
+#include <algorithm>
+#include <cmath>
 
 namespace ui {
 
@@ -119,7 +124,114 @@ QWidget* containerFor(const UnitDefinition& def, QWidget* client, const Units& b
     return parent ? parent : client;
 }
 
+// Where the text of a label has room: its contents, up to where another unit with text begins
+// inside its box on the same line (E-mail's label runs two pixels into its link's box).
+int labelRoom(const UnitDefinition& def, const std::vector<UnitDefinition>& definitions,
+              const QLabel& label) {
+    int room = label.contentsRect().width();
+    for (const UnitDefinition& other : definitions) {
+        if (&other == &def || other.parent != def.parent || other.text.isEmpty() ||
+            (other.kind != UnitKind::Label && other.kind != UnitKind::Hyperlink))
+            continue;
+        const QRect a = def.geometry, b = other.geometry;
+        if (b.left() > a.left() && b.left() <= a.right() && b.top() <= a.bottom() &&
+            b.bottom() >= a.top())
+            room = std::min(room, b.left() - a.left() - label.contentsMargins().left());
+    }
+    return room;
+}
+
+// How many times its declared size a unit must be to show its text whole in the font it has now;
+// 0 for a unit without text.
+double growthFor(const UnitDefinition& def, const std::vector<UnitDefinition>& definitions,
+                 QWidget* widget) {
+    const QFontMetrics metrics = widget->fontMetrics();
+    const QStyle* style = widget->style();
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+    QSize need;
+    int room = def.geometry.width();
+    switch (def.kind) {
+    case UnitKind::Label: {
+        if (def.text.isEmpty())
+            return 0;
+        const auto* label = static_cast<QLabel*>(widget);
+        room = labelRoom(def, definitions, *label);
+        need = {metrics.horizontalAdvance(label->text()),
+                metrics.height() + label->height() - label->contentsRect().height()};
+        break;
+    }
+    case UnitKind::Hyperlink: // drawn to fit its width (fitTextInto); its line must fit
+        need = {0, metrics.height()};
+        break;
+    case UnitKind::Button: {
+        const int margins =
+            style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, widget) + 2 * frame;
+        need = QSize(metrics.horizontalAdvance(static_cast<QAbstractButton*>(widget)->text()),
+                     metrics.height()) +
+               QSize(margins, margins);
+        break;
+    }
+    case UnitKind::RadioButton:
+        need = widget->sizeHint();
+        break;
+    case UnitKind::EditableComboBox:
+        need = {0, widget->sizeHint().height()};
+        break;
+    default:
+        return 0;
+    }
+    return std::max(double(need.width()) / std::max(1, room),
+                    double(need.height()) / std::max(1, def.geometry.height()));
+}
+
+QRect grown(const QRect& r, double factor) {
+    const auto at = [factor](int v) { return int(std::floor(v * factor)); };
+    const auto upTo = [factor](int v) { return int(std::ceil(v * factor)); };
+    return QRect(QPoint(at(r.left()), at(r.top())),
+                 QPoint(upTo(r.right() + 1) - 1, upTo(r.bottom() + 1) - 1));
+}
+
 } // namespace
+
+double growUnitsForText(const std::vector<UnitDefinition>& definitions, const Units& units) {
+    const double textScale = desktopTextScale();
+    if (textScale <= 1)
+        return 1;
+    for (const UnitDefinition& def : definitions) {
+        QWidget* widget = units.value(def.name);
+        if (!widget || !def.font)
+            continue;
+        QFont font = *def.font;
+        if (font.pixelSize() > 0)
+            font.setPixelSize(int(std::lround(font.pixelSize() * textScale)));
+        else
+            font.setPointSizeF(font.pointSizeF() * textScale);
+        widget->setFont(font);
+    }
+    double factor = 1;
+    for (const UnitDefinition& def : definitions) {
+        if (QWidget* widget = units.value(def.name))
+            factor = std::max(factor, growthFor(def, definitions, widget));
+    }
+    if (factor <= 1)
+        return 1;
+    for (const UnitDefinition& def : definitions) {
+        QWidget* widget = units.value(def.name);
+        if (!widget)
+            continue;
+        QRect place = grown(def.geometry, factor);
+        if (def.kind == UnitKind::Divider)
+            place.setHeight(def.geometry.height());
+        widget->setGeometry(place);
+        if (def.kind == UnitKind::PictureBox) {
+            const QPixmap picture(def.text);
+            static_cast<QLabel*>(widget)->setPixmap(
+                picture.scaled(grown(picture.rect(), factor).size(), Qt::KeepAspectRatio,
+                               Qt::SmoothTransformation));
+        }
+    }
+    return factor;
+}
 
 QSize clientSizeFor(const WindowDefinition& definition) {
     const int height = definition.outerSize.height() - 2 * kBorder - kCaption -

@@ -76,6 +76,14 @@ QSize clientSizeFor(const WindowDefinition& definition);
 Units buildUnits(QWidget* client, const std::vector<UnitDefinition>& units,
                  const UnitFactory& custom = {});
 
+// Grows the units built from `definitions` until every text shows whole in the application's
+// font, when the desktop's text is larger than the windows were declared for: declared fonts
+// grow with the desktop's text, then every unit's place and size by one factor, so that the
+// window keeps its proportions (lines keep their thickness, pictures grow with their boxes).
+// Returns that factor, by which the client area grows too: 1, and nothing changed, at the
+// declared text size or smaller.
+double growUnitsForText(const std::vector<UnitDefinition>& definitions, const Units& units);
+
 // Connects each binding's unit event to its handler. Returns the units of the bindings that
 // could not be made, in table order: a unit that does not exist, or one without that event.
 [[nodiscard]] QStringList bindEvents(const Units& units, const std::vector<Binding>& bindings);

@@ -59,7 +59,8 @@ void TestInstalledCopy::keepsItsFilesInTheDataHome() {
             expectedCatalogue += line;
     }
     QCOMPARE(readWholeFile(dir + u"/spsj.txt"_s).value(), expectedCatalogue);
-    QCOMPARE(entriesOf(dir), (QStringList{u"spsj.txt"_s, u"xzwj"_s}));
+    // The lock only while it runs: it keeps a second viewer from these files.
+    QCOMPARE(entriesOf(dir), (QStringList{u"spsj.txt"_s, u"velmora-tv.lock"_s, u"xzwj"_s}));
     // Folders made in the data home are the user's alone.
     QCOMPARE(modeOf(dir), 0700u);
     QCOMPARE(modeOf(dataHome), 0700u);
@@ -68,6 +69,8 @@ void TestInstalledCopy::keepsItsFilesInTheDataHome() {
     QCOMPARE(entriesOf(bin), QStringList{u"velmora-tv"_s});
     QCOMPARE(entriesOf(bin + u"/../share/velmora-tv"_s), QStringList{u"软件特性.txt"_s});
     QCOMPARE(viewer.endWithKey(u"Velmora网络电视"_s, u"ctrl+q"_s, 15000), 0);
+    // Leaving keeps the window's place and the volume; the lock goes with the viewer.
+    QCOMPARE(entriesOf(dir), (QStringList{u"settings.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
 }
 
 // No sound card here and no sound server: a whole session with a programme played may put a

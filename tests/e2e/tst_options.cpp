@@ -46,8 +46,10 @@ void TestOptions::helpAnswersWithoutAWindow() {
     for (const QString& option : {u"--help"_s, u"-h"_s}) {
         const Outcome outcome = runViewer({option});
         QCOMPARE(outcome.exitCode, 0);
-        QVERIFY2(outcome.out.startsWith("Usage: velmora-tv [OPTION]...\n"), outcome.out);
+        QVERIFY2(outcome.out.startsWith("Usage: velmora-tv [OPTION]... [FILE|URL]...\n"),
+                 outcome.out);
         QVERIFY(outcome.out.contains("  -v, --version  show the version and exit\n"));
+        QVERIFY(outcome.out.contains("Only the first plays; the others are ignored"));
         QCOMPARE(outcome.err, QByteArray());
     }
 }
@@ -67,9 +69,16 @@ void TestOptions::mistakesEndWithCodeTwo_data() {
     QTest::newRow("unknown option")
         << QStringList{u"--bogus"_s}
         << QByteArray("velmora-tv: unknown option '--bogus' (see velmora-tv --help)\n");
-    QTest::newRow("stray argument")
-        << QStringList{u"节目.wmv"_s}
-        << QByteArray("velmora-tv: unexpected argument '节目.wmv' (see velmora-tv --help)\n");
+    // A file does not hide a mistake after it.
+    QTest::newRow("unknown option after a file")
+        << QStringList{u"节目.wmv"_s, u"-bogus"_s}
+        << QByteArray("velmora-tv: unknown option '-bogus' (see velmora-tv --help)\n");
+    QTest::newRow("empty argument")
+        << QStringList{QString()}
+        << QByteArray("velmora-tv: unexpected argument '' (see velmora-tv --help)\n");
+    QTest::newRow("standard input")
+        << QStringList{u"-"_s}
+        << QByteArray("velmora-tv: unexpected argument '-' (see velmora-tv --help)\n");
 }
 
 void TestOptions::mistakesEndWithCodeTwo() {

@@ -1,3 +1,4 @@
+#include "Modals.h"
 #include "settings/Links.h"
 #include "ui/Dialogs.h"
 #include "ui/FitText.h"
@@ -27,40 +28,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Closes whatever modal windows are open, so that a failed check never leaves the test hanging in
-// the modal loop of the code under test.
-void closeAllModals() {
-    for (int i = 0; i < 10; ++i) {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        modal->close();
-    }
-}
-
-// Runs `action` on the next modal window of type T other than `notThis`, from inside the modal
-// loop that the code under test is about to enter.
-template <typename T> void whenModal(std::function<void(T*)> action, QWidget* notThis = nullptr) {
-    auto* timer = new QTimer(qApp);
-    const QDeadlineTimer deadline(10000);
-    QObject::connect(timer, &QTimer::timeout, qApp, [=] {
-        auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (window && window != notThis && window->isVisible()) {
-            timer->deleteLater();
-            timer->stop();
-            action(window);
-            if (QTest::currentTestFailed())
-                closeAllModals();
-        } else if (deadline.hasExpired()) {
-            timer->deleteLater();
-            timer->stop();
-            closeAllModals();
-            QFAIL("no modal window came up");
-        }
-    });
-    timer->start(10);
-}
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);

@@ -461,10 +461,12 @@ void TestPlayer::contextMenuOffersTheActions() {
     for (QAction* item : menu->actions())
         if (!item->isSeparator())
             texts << item->text().section(u'\t', 0, 0);
-    QCOMPARE(texts, QStringList({QStringLiteral("播放"), QStringLiteral("停止"),
-                                 QStringLiteral("快退 10 秒"), QStringLiteral("快进 10 秒"),
-                                 QStringLiteral("增大音量"), QStringLiteral("减小音量"),
-                                 QStringLiteral("静音"), QStringLiteral("全屏")}));
+    QCOMPARE(
+        texts,
+        QStringList({QStringLiteral("播放"), QStringLiteral("停止"), QStringLiteral("快退 10 秒"),
+                     QStringLiteral("快进 10 秒"), QStringLiteral("减速"), QStringLiteral("加速"),
+                     QStringLiteral("增大音量"), QStringLiteral("减小音量"), QStringLiteral("静音"),
+                     QStringLiteral("截图"), QStringLiteral("全屏")}));
     action(menu, QStringLiteral("增大音量"))->trigger();
     menu->close();
     QCOMPARE(player.volume(), 55);

@@ -29,8 +29,27 @@ actual=$(cd "$prefix/viewer" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sor
   fail "installed files differ:"$'\n'"$(diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual"))"
 [ -x "$prefix/viewer/bin/velmora-tv" ] || fail "the viewer is not executable"
 
-desktop-file-validate "$prefix/viewer/share/applications/cn.com.velmoratv.tv.desktop" ||
-  fail "desktop-file-validate"
+desktop=$prefix/viewer/share/applications/cn.com.velmoratv.tv.desktop
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+# "Open with" passes the chosen files and addresses, and offers the viewer for the types the
+# player opens: for each extension, one of the types the desktop's database gives it, and the
+# two schemes of Windows Media streams.
+grep -qx 'Exec=velmora-tv %U' "$desktop" || fail "the desktop entry's Exec= takes no %U"
+mime_types=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d')
+[ -r /usr/share/mime/globs2 ] || fail "no shared MIME database (/usr/share/mime/globs2)"
+for ext in wmv asf wma mp4 mkv webm avi mpeg ts flv ogg mp3 wav flac m4a; do
+  grep -qxFf <(sed -n "s/^[0-9]*:\([^:]*\):\*\.$ext\$/\1/p" /usr/share/mime/globs2) \
+    <<<"$mime_types" || fail "MimeType= has no type of *.$ext"
+done
+for type in x-scheme-handler/mms x-scheme-handler/mmsh; do
+  grep -qxF "$type" <<<"$mime_types" || fail "MimeType= lacks $type"
+done
+# Each type is one the database knows (by its name or as an alias), so none is misspelt.
+for type in $mime_types; do
+  case $type in x-scheme-handler/*) continue ;; esac
+  grep -qxF "$type" /usr/share/mime/types || cut -d' ' -f1 /usr/share/mime/aliases | grep -qxF "$type" ||
+    fail "MimeType= names $type, which the MIME database does not know"
+done
 appstreamcli validate --no-net "$prefix/viewer/share/metainfo/cn.com.velmoratv.tv.metainfo.xml" ||
   fail "appstreamcli validate"
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
@@ -50,4 +69,4 @@ cmake --install "$build" --prefix "$prefix/station" --component station >/dev/nu
 actual=$(cd "$prefix/station" && find . ! -type d | sed 's|^\./||')
 [ "$actual" = "bin/velmora-station" ] || fail "the station component holds: $actual"
 
-echo "install tree: 14 files as expected, validators pass"
+echo "install tree: 14 files as expected, validators pass, $(wc -w <<<"$mime_types") types to open"

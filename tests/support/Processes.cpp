@@ -63,10 +63,11 @@ std::optional<QString> StationProcess::waitForLog(const QString& text, int timeo
     }
 }
 
-ViewerProcess::ViewerProcess(Layout layout) : layout_(layout) {
+ViewerProcess::ViewerProcess(Layout layout)
+    : dir_(std::make_shared<QTemporaryDir>()), layout_(layout) {
     const QString data = layout == Layout::Installed
-                             ? dir_.filePath(QStringLiteral("prefix/share/velmora-tv"))
-                             : dir_.path();
+                             ? dir_->filePath(QStringLiteral("prefix/share/velmora-tv"))
+                             : dir_->path();
     QDir().mkpath(QFileInfo(executable()).path());
     QDir().mkpath(data);
     QFile::copy(kBinDir + QStringLiteral("/velmora-tv"), executable());
@@ -74,28 +75,32 @@ ViewerProcess::ViewerProcess(Layout layout) : layout_(layout) {
     QFile::copy(kBinDir + QStringLiteral("/软件特性.txt"), data + QStringLiteral("/软件特性.txt"));
 }
 
+ViewerProcess::ViewerProcess(const ViewerProcess& copy, const QString& traceName)
+    : dir_(copy.dir_), layout_(copy.layout_), traceName_(traceName) {}
+
 QString ViewerProcess::executable() const {
-    return dir_.filePath(layout_ == Layout::Installed ? QStringLiteral("prefix/bin/velmora-tv")
-                                                      : QStringLiteral("velmora-tv"));
+    return dir_->filePath(layout_ == Layout::Installed ? QStringLiteral("prefix/bin/velmora-tv")
+                                                       : QStringLiteral("velmora-tv"));
 }
 
 QString ViewerProcess::programDirectory() const {
-    return layout_ == Layout::Installed ? dir_.filePath(QStringLiteral("data/velmora-tv"))
-                                        : dir_.path();
+    return layout_ == Layout::Installed ? dir_->filePath(QStringLiteral("data/velmora-tv"))
+                                        : dir_->path();
 }
 
 ViewerProcess::~ViewerProcess() {
     kill();
 }
 
-void ViewerProcess::start(const QString& stationAddress, const QStringList& extraEnvironment) {
+void ViewerProcess::start(const QString& stationAddress, const QStringList& extraEnvironment,
+                          const QStringList& arguments) {
     QStringList env = QProcess::systemEnvironment();
     env << QStringLiteral("VELMORA_STATION=") + stationAddress
         << QStringLiteral("VELMORA_AD_URL=http://") + stationAddress + QStringLiteral("/ad/")
-        << QStringLiteral("VELMORA_TRACE=") + dir_.filePath(QStringLiteral("trace.log"))
+        << QStringLiteral("VELMORA_TRACE=") + dir_->filePath(traceName_)
         << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy");
     if (layout_ == Layout::Installed)
-        env << QStringLiteral("XDG_DATA_HOME=") + dir_.filePath(QStringLiteral("data"));
+        env << QStringLiteral("XDG_DATA_HOME=") + dir_->filePath(QStringLiteral("data"));
     // A name given twice would leave the choice to the C library; the extra one must win.
     for (const QString& extra : extraEnvironment) {
         const QString name = extra.left(extra.indexOf(QLatin1Char('=')) + 1);
@@ -109,12 +114,13 @@ void ViewerProcess::start(const QString& stationAddress, const QStringList& extr
     if (!errorFile_.isEmpty())
         process_.setStandardErrorFile(errorFile_);
     // Started from elsewhere on purpose: the viewer must find its files beside itself.
-    process_.setWorkingDirectory(QDir::tempPath());
-    process_.start(executable(), {});
+    process_.setWorkingDirectory(workingDirectory_.isEmpty() ? QDir::tempPath()
+                                                             : workingDirectory_);
+    process_.start(executable(), arguments);
 }
 
 QStringList ViewerProcess::events(QList<qint64>* times) const {
-    QFile file(dir_.filePath(QStringLiteral("trace.log")));
+    QFile file(dir_->filePath(traceName_));
     QStringList out;
     if (!file.open(QIODevice::ReadOnly))
         return out;

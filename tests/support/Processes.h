@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 #include <optional>
 
 // The real station binary on a free loopback port, for tests that need real HTTP.
@@ -30,12 +31,19 @@ class ViewerProcess {
   public:
     enum class Layout { Portable, Installed };
     explicit ViewerProcess(Layout layout = Layout::Portable);
+    // Another start of the same copy, on the same files, recording its events in `traceName`
+    // beside the copy's own record.
+    ViewerProcess(const ViewerProcess& copy, const QString& traceName);
     ~ViewerProcess();
     // Where the viewer is expected to keep its files.
     QString programDirectory() const;
     QString executable() const;
-    // `extraEnvironment` ("NAME=value") comes on top of the usual settings and replaces them.
-    void start(const QString& stationAddress, const QStringList& extraEnvironment = {});
+    // `extraEnvironment` ("NAME=value") comes on top of the usual settings and replaces them;
+    // `arguments` are the viewer's command line.
+    void start(const QString& stationAddress, const QStringList& extraEnvironment = {},
+               const QStringList& arguments = {});
+    // Where it is started from (set before start()); by default not its own folder.
+    void setWorkingDirectory(const QString& path) { workingDirectory_ = path; }
     // Standard error goes to this file rather than the test's own (set before start()).
     void setStandardErrorFile(const QString& path) { errorFile_ = path; }
     QProcess& process() { return process_; }
@@ -72,8 +80,10 @@ class ViewerProcess {
   private:
     // xdotool's search for it; `wait`: until it is there.
     QStringList ownWindow(const QString& title, bool wait = false) const;
-    QTemporaryDir dir_;
+    std::shared_ptr<QTemporaryDir> dir_;
     Layout layout_;
+    QString traceName_ = QStringLiteral("trace.log");
+    QString workingDirectory_;
     QString errorFile_;
     QProcess process_;
 };

@@ -209,7 +209,8 @@ void TestPlaybackController::actionsShowWhatCanBeDoneNow() {
     PlayerActions actions(playback);
     QCOMPARE(texts(actions.menuActions()),
              (QStringList{u"播放"_s, u"停止"_s, u"-"_s, u"快退 10 秒"_s, u"快进 10 秒"_s, u"-"_s,
-                          u"增大音量"_s, u"减小音量"_s, u"静音"_s, u"-"_s, u"全屏"_s}));
+                          u"减速"_s, u"加速"_s, u"-"_s, u"增大音量"_s, u"减小音量"_s, u"静音"_s,
+                          u"-"_s, u"截图"_s, u"全屏"_s}));
     QVERIFY(!actions.playPause->isEnabled());
     QVERIFY(!actions.stop->isEnabled());
     QVERIFY(!actions.seekForward->isEnabled());
