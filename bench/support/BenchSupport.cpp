@@ -111,8 +111,11 @@ Station::Station(const QString& mediaDir) {
     process_.start(
         kBin + QStringLiteral("/velmora-station"),
         {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--media"), mediaDir});
+    // A loaded machine may take seconds to start it: only the deadline ends the wait.
     const QDeadlineTimer deadline(10000);
-    while (address_.isEmpty() && !deadline.hasExpired() && process_.waitForReadyRead(100)) {
+    while (address_.isEmpty() && !deadline.hasExpired() &&
+           process_.state() != QProcess::NotRunning) {
+        process_.waitForReadyRead(100);
         while (process_.canReadLine()) {
             const QString line = QString::fromUtf8(process_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("listening on ")))
@@ -141,7 +144,7 @@ std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& fo
     return station;
 }
 
-Viewer::Viewer(const QString& station) {
+Viewer::Viewer(const QString& station, const QStringList& arguments) {
     // BENCH_VIEWER names another build of the viewer, to hold one change against another.
     const QString program = qEnvironmentVariableIsSet("BENCH_VIEWER")
                                 ? qEnvironmentVariable("BENCH_VIEWER")
@@ -160,7 +163,7 @@ Viewer::Viewer(const QString& station) {
     process_.setWorkingDirectory(QDir::tempPath());
     process_.setStandardOutputFile(dir_.filePath(QStringLiteral("output.log")));
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("output.log")), QIODevice::Append);
-    process_.start(dir_.filePath(QStringLiteral("velmora-tv")), {});
+    process_.start(dir_.filePath(QStringLiteral("velmora-tv")), arguments);
     process_.waitForStarted();
 }
 

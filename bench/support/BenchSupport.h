@@ -57,10 +57,11 @@ class Station {
 // Null, with the reason printed, when it cannot start.
 std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder);
 
-// The real viewer, a copy of it in a folder of its own, tracing into that folder.
+// The real viewer, a copy of it in a folder of its own, tracing into that folder; `arguments` is
+// its command line (a file to play, say).
 class Viewer {
   public:
-    explicit Viewer(const QString& station);
+    explicit Viewer(const QString& station, const QStringList& arguments = {});
     ~Viewer();
     qint64 pid() const { return process_.processId(); }
 
