@@ -89,14 +89,6 @@ Sample measure(qint64 root, const Setup& setup, bool grab) {
     return sample;
 }
 
-bool hasOpen(qint64 pid, const QString& path) {
-    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-    for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot))
-        if (QFile::symLinkTarget(fds.filePath(fd)) == path)
-            return true;
-    return false;
-}
-
 // Starts the viewer and plays the first programme, or the local copy named on its command line;
 // for full screen, double-clicks the picture.
 Sample measureViewer(Station& station, Setup& setup) {
@@ -115,7 +107,8 @@ Sample measureViewer(Station& station, Setup& setup) {
     if (setup.file) {
         // A file opened from the command line traces no video size: the stream's rows found it.
         const auto playing = viewer.waitFor(QStringLiteral("player 正在播放"), 20000);
-        if (!playing || !hasOpen(viewer.pid(), setup.path) || setup.size.isEmpty()) {
+        const auto opened = viewer.event(QStringLiteral("open "));
+        if (!playing || !opened || opened->second.mid(5) != setup.path || setup.size.isEmpty()) {
             std::printf("  viewer: the file did not play\n%s\n", qPrintable(viewer.trace()));
             return {};
         }
