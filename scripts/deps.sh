@@ -12,6 +12,7 @@ packages=(
   ffmpeg xvfb xauth xdotool
   dbus at-spi2-core python3-pyatspi qt6-gtk-platformtheme
   desktop-file-utils appstream man-db file shared-mime-info
+  dbus-daemon playerctl
 )
 [ "${1:-}" != --package ] || packages+=(dpkg-dev lintian)
 missing=()

@@ -2,7 +2,6 @@
 
 #include "app/SingleInstance.h"
 #include "app/Trace.h"
-#include "playback/MediaPlayer.h"
 #include "ui/MainWindow.h"
 
 OpenRequests::OpenRequests(MainWindow& window, SingleInstance& instance, const QString& commandLine)
@@ -18,24 +17,18 @@ void OpenRequests::ready() {
 
 void OpenRequests::handedOver(const QStringList& locations) {
     trace(QStringLiteral("handed-in %1").arg(locations.size()));
-    const QString location = locations.value(0);
-    if (!ready_) {
-        if (!location.isEmpty())
-            waiting_ = location;
-        return;
-    }
-    raise();
-    if (!location.isEmpty())
-        play(location);
+    if (ready_)
+        window_.bringToFront();
+    open(locations.value(0));
 }
 
-void OpenRequests::raise() {
-    // In full screen the picture's own window is in front already.
-    if (window_.player().fullScreen())
+void OpenRequests::open(const QString& location) {
+    if (location.isEmpty())
         return;
-    window_.setWindowState((window_.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window_.raise();
-    window_.activateWindow();
+    if (ready_)
+        play(location);
+    else
+        waiting_ = location;
 }
 
 void OpenRequests::play(const QString& location) {

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Config.h"
 #include "app/DataLocation.h"
+#include "app/DesktopSession.h"
 #include "app/OpenRequests.h"
 #include "app/ProcessSetup.h"
 #include "app/QtTranslations.h"
@@ -41,6 +42,8 @@ int main(int argc, char* argv[]) {
     Startup startup(window, config);
     if (!startup.OnMainWindowCreated())
         return 1;
+    // The desktop's media controls and screen saver, once there is something to control.
+    DesktopSession desktop(playback, window, opens);
     app.setQuitOnLastWindowClosed(true);
     const auto remembered = rememberSettings(window, playback, startup.programDirectory());
     window.show();

@@ -57,6 +57,13 @@ LocationKind locationKind(const QString& location) {
     return networkScheme(scheme) ? LocationKind::Network : LocationKind::Other;
 }
 
+QStringList playableSchemes() {
+    QStringList schemes{QStringLiteral("file")};
+    for (const Scheme& scheme : kNetworkSchemes)
+        schemes << QLatin1String(scheme.name);
+    return schemes;
+}
+
 QString localPathOf(const QString& location) {
     const QString scheme = schemeOf(location);
     if (scheme.isEmpty())

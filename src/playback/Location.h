@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // What kind of place a location written to the player names. Pure text work, no I/O.
 enum class LocationKind {
@@ -11,6 +12,9 @@ enum class LocationKind {
 };
 
 LocationKind locationKind(const QString& location);
+
+// The schemes of the addresses the player opens: file and those of LocationKind::Network.
+QStringList playableSchemes();
 
 // The local path a location names ("" for an address).
 QString localPathOf(const QString& location);

@@ -61,6 +61,7 @@ void PlaybackController::open(const QString& location, qint64 startMs, const QSt
         Q_EMIT locationChanged(engine_->location());
     if (refused)
         announceStatus();
+    Q_EMIT opened(engine_->location());
 }
 
 void PlaybackController::prepare() {

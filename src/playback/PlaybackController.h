@@ -102,6 +102,9 @@ class PlaybackController : public QObject {
     void statusTextChanged(const QString& text);
     void locationChanged(const QString& location);
     void titleChanged(const QString& title);
+    // Each open(), once the location and the title are set: a new opening, also of the location
+    // that played before.
+    void opened(const QString& location);
     // Every report of the times, changed or not (ms; length 0 while unknown).
     void timesChanged(qint64 position, qint64 length);
     void positionChanged(qint64 position);

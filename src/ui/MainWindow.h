@@ -51,6 +51,9 @@ class MainWindow : public QMainWindow {
     // Plays a file or address that comes from outside the window (the command line, a later
     // start, a drop), as 打开 plays a chosen file.
     void openLocation(const QString& location);
+    // Shows the window in front, restored if it was minimised: another start or the desktop's
+    // media controls asked for it.
+    void bringToFront();
 
     // 播放, 暂停 and 停止 of the file menu, in that order. They have no handler of their own; the
     // start-up greys them.

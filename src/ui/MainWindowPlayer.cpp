@@ -72,6 +72,16 @@ void MainWindow::openLocation(const QString& location) {
     playInPlayer(location);
 }
 
+void MainWindow::bringToFront() {
+    // In full screen the picture's own window is in front already.
+    if (player_->fullScreen())
+        return;
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 // Once a programme, file or address is handed over, Space and the arrows work it at once; Tab
 // still leads to the menu.
 void MainWindow::playInPlayer(const QString& location, qint64 fromMs, const QString& title) {

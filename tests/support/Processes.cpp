@@ -99,13 +99,21 @@ void ViewerProcess::start(const QString& stationAddress, const QStringList& extr
         << QStringLiteral("VELMORA_AD_URL=http://") + stationAddress + QStringLiteral("/ad/")
         << QStringLiteral("VELMORA_TRACE=") + dir_->filePath(traceName_)
         << QStringLiteral("VELMORA_AUDIO_OUTPUT=adummy");
+    // Off the machine's session bus: a test viewer must not show in the desktop's media controls
+    // or keep its screen on. A test that wants a bus gives one of its own.
+    env.removeIf([](const QString& entry) {
+        return entry.startsWith(QLatin1String("DBUS_SESSION_BUS_ADDRESS="));
+    });
+    env << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/velmora-test-bus");
     if (layout_ == Layout::Installed)
         env << QStringLiteral("XDG_DATA_HOME=") + dir_->filePath(QStringLiteral("data"));
     // A name given twice would leave the choice to the C library; the extra one must win.
     for (const QString& extra : extraEnvironment) {
-        const QString name = extra.left(extra.indexOf(QLatin1Char('=')) + 1);
+        const qsizetype equals = extra.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? extra + QLatin1Char('=') : extra.left(equals + 1);
         env.removeIf([&](const QString& entry) { return entry.startsWith(name); });
-        env << extra;
+        if (equals >= 0)
+            env << extra;
     }
     process_.setEnvironment(env);
     dieWithParent(process_);

@@ -38,8 +38,9 @@ class ViewerProcess {
     // Where the viewer is expected to keep its files.
     QString programDirectory() const;
     QString executable() const;
-    // `extraEnvironment` ("NAME=value") comes on top of the usual settings and replaces them;
-    // `arguments` are the viewer's command line.
+    // `extraEnvironment` ("NAME=value") comes on top of the usual settings and replaces them, a
+    // bare "NAME" removes that variable; `arguments` are the viewer's command line. The viewer
+    // has no session bus unless `extraEnvironment` names one (SessionBus::environment()).
     void start(const QString& stationAddress, const QStringList& extraEnvironment = {},
                const QStringList& arguments = {});
     // Where it is started from (set before start()); by default not its own folder.
