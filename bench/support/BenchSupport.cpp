@@ -200,8 +200,8 @@ Station::Station(const QString& mediaDir, const QStringList& options) {
                    QStringList{QStringLiteral("--port"), QStringLiteral("0"),
                                QStringLiteral("--media"), mediaDir} +
                        options);
+    // A loaded machine may take seconds to start it: only the deadline ends the wait.
     const QDeadlineTimer deadline(10000);
-    // A busy machine may take longer than one wait to start it.
     while (address_.isEmpty() && !deadline.hasExpired() &&
            process_.state() != QProcess::NotRunning) {
         process_.waitForReadyRead(100);
@@ -241,7 +241,7 @@ std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& fo
     return station;
 }
 
-Viewer::Viewer(const QString& station) {
+Viewer::Viewer(const QString& station, const QStringList& arguments) {
     // BENCH_VIEWER names another build of the viewer, to hold one change against another.
     const QString program = qEnvironmentVariableIsSet("BENCH_VIEWER")
                                 ? qEnvironmentVariable("BENCH_VIEWER")
@@ -262,7 +262,7 @@ Viewer::Viewer(const QString& station) {
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("output.log")), QIODevice::Append);
     // BENCH_VIEWER_WRAP runs the viewer under a tool: "heaptrack --record-only -o /tmp/h", say.
     QStringList command = QProcess::splitCommand(qEnvironmentVariable("BENCH_VIEWER_WRAP"));
-    command << dir_.filePath(QStringLiteral("velmora-tv"));
+    command << dir_.filePath(QStringLiteral("velmora-tv")) << arguments;
     process_.start(command.takeFirst(), command);
     process_.waitForStarted();
 }

@@ -71,10 +71,11 @@ class Station {
 std::unique_ptr<Station> startClipStation(const QString& name, QTemporaryDir& folder,
                                           const QStringList& options = {});
 
-// The real viewer, a copy of it in a folder of its own, tracing into that folder.
+// The real viewer, a copy of it in a folder of its own, tracing into that folder; `arguments` is
+// its command line (a file to play, say).
 class Viewer {
   public:
-    explicit Viewer(const QString& station);
+    explicit Viewer(const QString& station, const QStringList& arguments = {});
     ~Viewer();
     // The process started, the root of the tree; under BENCH_VIEWER_WRAP, the wrapper.
     qint64 pid() const { return process_.processId(); }

@@ -3,6 +3,7 @@
 #include "playback/PlaybackController.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRegion>
 
@@ -15,7 +16,7 @@ VideoView::VideoView(PlaybackController& playback, QWidget* parent)
     connect(&playback, &PlaybackController::frameCleared, this, qOverload<>(&QWidget::update));
 }
 
-void VideoView::paintEvent(QPaintEvent*) {
+void VideoView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const VideoFrames::Frame frame = playback_.currentFrame();
     if (frame.image.isNull()) {
@@ -29,12 +30,31 @@ void VideoView::paintEvent(QPaintEvent*) {
     // Only the bars: blackening the whole view first would write every pixel twice a frame.
     for (const QRect& bar : QRegion(rect()).subtracted(target))
         painter.fillRect(bar, Qt::black);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, frame.image);
+    if (!scaleInto(painter, frame.image, target, event->region())) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, frame.image);
+    }
     if (frame.fresh) {
         ++paintedFrames_;
         Q_EMIT framePainted();
     }
+}
+
+// Painting into the window's own image (the usual case) scales the picture straight into it; a
+// grab, a printer or a scaled screen goes through the painter, which does the same more slowly.
+bool VideoView::scaleInto(QPainter& painter, const QImage& picture, const QRect& target,
+                          const QRegion& region) {
+    QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    auto* image = static_cast<QImage*>(device);
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || image->devicePixelRatio() != 1.0 ||
+        !PictureScaler::canWriteInto(*image))
+        return false;
+    const QPoint offset(qRound(toDevice.dx()), qRound(toDevice.dy()));
+    scaler_.scale(picture, *image, target.translated(offset), region.translated(offset));
+    return true;
 }
 
 void VideoView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "playback/PictureScaler.h"
+
 #include <QWidget>
 
 class PlaybackController;
+class QPainter;
 
 // Paints the newest picture of what plays, scaled to fit with its aspect kept, black around it.
 class VideoView : public QWidget {
@@ -20,6 +23,10 @@ class VideoView : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    bool scaleInto(QPainter& painter, const QImage& picture, const QRect& target,
+                   const QRegion& region);
+
     PlaybackController& playback_;
+    PictureScaler scaler_;
     qint64 paintedFrames_ = 0;
 };

@@ -1,0 +1,204 @@
+#include "playback/PictureScaler.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx"))) void zeroUpperHalves() {
+    _mm256_zeroupper();
+}
+#endif
+
+// Code run earlier on the window's thread can leave the upper halves of the AVX registers in use;
+// every SSE instruction after that waits to merge with them, which made this scaling three times
+// dearer in the viewer than in a program of its own.
+void cleanVectorState() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx"))
+        zeroUpperHalves();
+#endif
+}
+
+constexpr uint32_t Opaque = 0xff000000u;
+
+uint32_t blend(uint32_t a, uint32_t b, unsigned right) {
+    const unsigned left = 256 - right;
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const unsigned channel =
+            (((a >> shift) & 0xff) * left + ((b >> shift) & 0xff) * right + 128) >> 8;
+        out |= channel << shift;
+    }
+    return out;
+}
+
+// Two scaled rows into one row of the image, by the lower row's weight.
+void blendRows(const uint32_t* upper, const uint32_t* lower, unsigned right, uint32_t* out,
+               int count) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_set1_epi32(int(Opaque));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i wLower = _mm_set1_epi16(short(right));
+    const __m128i wUpper = _mm_set1_epi16(short(256 - right));
+    for (; x + 4 <= count; x += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + x));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + x));
+        const __m128i lo = _mm_srli_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), wUpper),
+                                        _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wLower)),
+                          half),
+            8);
+        const __m128i hi = _mm_srli_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), wUpper),
+                                        _mm_mullo_epi16(_mm_unpackhi_epi8(b, zero), wLower)),
+                          half),
+            8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+    }
+#endif
+    for (; x < count; ++x)
+        out[x] = blend(upper[x], lower[x], right) | Opaque;
+}
+
+} // namespace
+
+bool PictureScaler::canWriteInto(const QImage& image) {
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void PictureScaler::plan(std::vector<Step>& steps, int from, int to, int begin, int end) {
+    steps.resize(size_t(end - begin));
+    for (int i = begin; i < end; ++i) {
+        // The centre of target pixel i, in 1/256 of a picture pixel, less half a pixel.
+        const qint64 at = (qint64(2 * i + 1) * from * 256) / (2 * qint64(to)) - 128;
+        Step step{int(std::max<qint64>(at, 0) >> 8), uint16_t(std::max<qint64>(at, 0) & 255)};
+        if (step.first >= from - 1) {
+            // Past the last centre: the last pixel, read as the right one of a pair in range.
+            step = from >= 2 ? Step{from - 2, 256} : Step{0, 0};
+        }
+        steps[size_t(i - begin)] = step;
+    }
+}
+
+void PictureScaler::scaleRow(const uint32_t* in, int inWidth, uint32_t* out) const {
+    const int count = int(columns_.size());
+    int x = 0;
+#if defined(__SSE2__)
+    if (inWidth >= 2) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i half = _mm_set1_epi32(128);
+        // A pair of neighbours as b0 b1 g0 g1 r0 r1 a0 a1, each weighed and summed in one step.
+        const auto one = [&](const Step& step) {
+            const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + step.first));
+            const __m128i mixed =
+                _mm_unpacklo_epi8(_mm_unpacklo_epi8(pair, _mm_srli_si128(pair, 4)), zero);
+            const __m128i weights =
+                _mm_set1_epi32(int((uint32_t(step.right) << 16) | uint32_t(256 - step.right)));
+            return _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(mixed, weights), half), 8);
+        };
+        for (; x + 4 <= count; x += 4) {
+            const __m128i first =
+                _mm_packs_epi32(one(columns_[size_t(x)]), one(columns_[size_t(x + 1)]));
+            const __m128i second =
+                _mm_packs_epi32(one(columns_[size_t(x + 2)]), one(columns_[size_t(x + 3)]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(first, second));
+        }
+    }
+#endif
+    for (; x < count; ++x) {
+        const Step& step = columns_[size_t(x)];
+        out[x] =
+            step.right ? blend(in[step.first], in[step.first + 1], step.right) : in[step.first];
+    }
+}
+
+void PictureScaler::scale(const QImage& picture, QImage& into, const QRect& target,
+                          const QRegion& clip) {
+    cleanVectorState();
+    const QRect area = target.intersected(clip.boundingRect()).intersected(into.rect());
+    if (area.isEmpty() || picture.isNull() || !canWriteInto(into) || picture.depth() != 32)
+        return;
+    // The clip's rows come in bands of equal spans; only the spans of each row are written.
+    bands_.clear();
+    for (const QRect& part : clip) {
+        const QRect inside = part.intersected(area);
+        if (inside.isEmpty())
+            continue;
+        if (bands_.empty() || bands_.back().top != inside.top() ||
+            bands_.back().bottom != inside.bottom())
+            bands_.push_back({inside.top(), inside.bottom(), {}});
+        bands_.back().spans.emplace_back(inside.left() - area.left(), inside.width());
+    }
+    plan(columns_, picture.width(), target.width(), area.left() - target.left(),
+         area.right() + 1 - target.left());
+    plan(rows_, picture.height(), target.height(), area.top() - target.top(),
+         area.bottom() + 1 - target.top());
+    const int width = area.width();
+    for (auto& line : lines_)
+        line.resize(size_t(width));
+    lineRow_[0] = lineRow_[1] = -1;
+    const auto rowOf = [&](int row) {
+        return reinterpret_cast<const uint32_t*>(picture.constScanLine(row));
+    };
+    // The scaled line of a picture row, from the two kept or made anew in place of the one that
+    // `keep` does not name.
+    const auto line = [&](int row, int keep) -> const uint32_t* {
+        for (int i = 0; i < 2; ++i)
+            if (lineRow_[i] == row)
+                return lines_[i].data();
+        const int slot = lineRow_[0] == keep ? 1 : 0;
+        scaleRow(rowOf(row), picture.width(), lines_[slot].data());
+        lineRow_[slot] = row;
+        return lines_[slot].data();
+    };
+    // Fewer rows out than in: blending the picture's rows first leaves fewer to scale across.
+    const bool rowsFirst = area.height() <= picture.height();
+    if (rowsFirst)
+        blended_.resize(size_t(picture.width()));
+    auto band = bands_.cbegin();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        while (band != bands_.cend() && band->bottom < y)
+            ++band;
+        if (band == bands_.cend())
+            break;
+        if (band->top > y)
+            continue;
+        const Step& step = rows_[size_t(y - area.top())];
+        auto* out = reinterpret_cast<uint32_t*>(into.scanLine(y)) + area.left();
+        if (rowsFirst) {
+            blendRows(rowOf(step.first), rowOf(step.right ? step.first + 1 : step.first),
+                      step.right, blended_.data(), picture.width());
+            const bool whole = band->spans.size() == 1 && band->spans.front().second == width;
+            uint32_t* scaled = whole ? out : lines_[0].data();
+            scaleRow(blended_.data(), picture.width(), scaled);
+            if (!whole)
+                for (const auto& [left, count] : band->spans)
+                    std::memcpy(out + left, scaled + left, size_t(count) * sizeof(uint32_t));
+            continue;
+        }
+        const uint32_t* upper = line(step.first, -1);
+        const uint32_t* lower = step.right ? line(step.first + 1, step.first) : upper;
+        for (const auto& [left, count] : band->spans)
+            blendRows(upper + left, lower + left, step.right, out + left, count);
+    }
+}
