@@ -75,6 +75,9 @@ void TestDesktopBus::mediaControlsDriveAPlayingProgramme() {
     // Not during the advertisement's countdown: only once the programme was handed over.
     QVERIFY(screenSaver.callTimes().constFirst() >= timeOf(viewer, u"play mms://"_s));
     QCOMPARE(playerctl({u"status"_s}), u"Playing"_s);
+    // Paused while libVLC still buffers the stream's start, it does not take the word to play
+    // on: the commands below are those of a user watching the programme.
+    QVERIFY(viewer.waitForEvent(u"player 正在播放"_s, 20000));
 
     const QString metadata = playerctl({u"metadata"_s});
     qInfo().noquote() << u"playerctl metadata:\n"_s + metadata;
