@@ -233,7 +233,8 @@ void TestOpenWith::twoStartsAtOnceLoseNothing() {
         for (const QString& list : kListFiles)
             QVERIFY2(QFileInfo(dir + u'/' + list).size() > 1000, qPrintable(list));
         QCOMPARE(QFileInfo(dir + u"/spsj.txt"_s).size() > 1000, true);
-        QCOMPARE(entriesOf(dir), (QStringList{u"library.json"_s, u"settings.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
+        QCOMPARE(entriesOf(dir),
+                 (QStringList{u"library.json"_s, u"settings.json"_s, u"spsj.txt"_s, u"xzwj"_s}));
         qInfo("round %d: %s kept the folder", round + 1, loser == &a ? "the second" : "the first");
     }
 }
