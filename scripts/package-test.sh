@@ -131,7 +131,8 @@ pass "the installed viewer started as $user and ended with Ctrl+Q"
 
 # What it made is what the build tree's viewer made, in the data home.
 data=$work/user/data/velmora-tv
-[ "$(ls -A "$data" | tr '\n' ' ')" = "spsj.txt xzwj " ] || fail "the data folder holds: $(ls -A "$data")"
+# Leaving keeps the window's place and the volume in settings.json; the lock goes with it.
+[ "$(ls -A "$data" | tr '\n' ' ')" = "settings.json spsj.txt xzwj " ] || fail "the data folder holds: $(ls -A "$data")"
 [ "$(ls "$data/xzwj" | tr '\n' ' ')" = "qcbd.txt xwlb.txt ydlt.txt ydsk.txt zjnj.txt " ] ||
   fail "the download folder holds: $(ls "$data/xzwj")"
 diff -r "$work/tree/xzwj" "$data/xzwj" >/dev/null || fail "the list files differ from the build tree's"

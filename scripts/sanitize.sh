@@ -10,8 +10,13 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan -- -j2
-# Unit tests run only our own code: every check, leaks included.
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan -L unit -j2 --output-on-failure
+# Unit tests run only our own code: every check, leaks included. Those that make a real player
+# host libVLC, whose plugins are unloaded at exit: what a plugin left is reported from an
+# unknown module, with no name to tell it by, so those run with every check but leaks.
+hosts_libvlc='^unit\.tst_(library_service|mpris|playback_controller|screen_saver_inhibitor|speed_snapshot)$'
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan -L unit -E "$hosts_libvlc" -j2 \
+  --output-on-failure
+ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -R "$hosts_libvlc" -j2 --output-on-failure
 # GUI and end-to-end tests host the web engine (Chromium inside QtWebEngineCore), libVLC,
 # fontconfig, Mesa and D-Bus, none built with the sanitizer. Chromium deletes objects through a
 # pointer of another type inside its own code (new-delete-type-mismatch in ~WebContentsAdapter,

@@ -146,7 +146,9 @@ void TestProgrammeDownload::failuresSayWhy() {
     QTemporaryDir dir;
     const auto failureFor = [&](const QString& address, const QString& name) {
         ProgrammeDownload download(network_, address, dir.filePath(name));
-        download.setStallTimeout(std::chrono::milliseconds(500));
+        // Long enough for a slow station's first packets (a sanitizer build's), so that a stall
+        // after them is told from no answer at all.
+        download.setStallTimeout(std::chrono::milliseconds(3000));
         QSignalSpy failed(&download, &ProgrammeDownload::failed);
         download.start();
         return failed.wait(15000) ? download.failure() : Failure::None;
