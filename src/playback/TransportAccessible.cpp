@@ -128,8 +128,10 @@ QAccessible::State AnnouncementAccessible::state() const {
     return s;
 }
 
+// Asked for every object that gains focus, the web engine's among them, some still being made:
+// only the class name is read until it is known to be one of ours.
 QAccessibleInterface* createAccessible(const QString& className, QObject* object) {
-    if (!object || !object->isWidgetType())
+    if (!object)
         return nullptr;
     if (className == QLatin1String("TransportSlider"))
         return new SliderAccessible(static_cast<TransportSlider*>(object));
