@@ -1,5 +1,6 @@
 #include "playback/TransportAccessible.h"
 
+#include "playback/NotificationAccessible.h"
 #include "playback/TransportControls.h"
 
 #include <QAccessibleWidget>
@@ -25,22 +26,15 @@ class StatusAccessible;
 
 // What the status text last announced. Not a QObject: made on first use, registered with the
 // accessibility cache and deleted with the status bar's interface.
-class AnnouncementAccessible : public QAccessibleInterface {
+class AnnouncementAccessible : public NotificationAccessible {
   public:
     explicit AnnouncementAccessible(StatusAccessible* owner) : owner_(owner) {}
 
     bool isValid() const override;
-    QObject* object() const override { return nullptr; }
     QWindow* window() const override;
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QString text(QAccessible::Text t) const override;
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override;
-    QAccessible::Role role() const override { return QAccessible::Notification; }
     QAccessible::State state() const override;
 
   private:

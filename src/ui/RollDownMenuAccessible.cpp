@@ -1,5 +1,6 @@
 #include "ui/RollDownMenuAccessible.h"
 
+#include "playback/NotificationAccessible.h"
 #include "ui/RollDownMenu.h"
 #include "ui/RollDownMenuChildren.h"
 #include "ui/RollDownMenuFind.h"
@@ -57,22 +58,15 @@ class RowAccessible : public QAccessibleInterface, public QAccessibleActionInter
 
 // What the search found, announced as a notification: assistive technology speaks one when it
 // comes to show. Listed after the menu's widgets while the matches show.
-class ResultAccessible : public QAccessibleInterface {
+class ResultAccessible : public NotificationAccessible {
   public:
     explicit ResultAccessible(MenuAccessible* owner) : owner_(owner) {}
 
     bool isValid() const override;
-    QObject* object() const override { return nullptr; }
     QWindow* window() const override;
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QString text(QAccessible::Text t) const override;
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override;
-    QAccessible::Role role() const override { return QAccessible::Notification; }
     QAccessible::State state() const override;
 
   private:
