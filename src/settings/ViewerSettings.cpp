@@ -1,9 +1,9 @@
 #include "settings/ViewerSettings.h"
 
 #include "catalogue/FileIo.h"
+#include "settings/LibraryFile.h"
 
 #include <QJsonDocument>
-#include <QJsonParseError>
 #include <QJsonValue>
 #include <cmath>
 
@@ -78,17 +78,9 @@ QJsonObject ViewerSettings::toJson(const QJsonObject& base) const {
     return root;
 }
 
+// The same rule as the library file's: a JSON object with a version, within the size limit.
 std::optional<QJsonObject> ViewerSettings::parse(const QByteArray& bytes) {
-    if (bytes.size() > kMaxBytes)
-        return std::nullopt;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    QJsonObject root = document.object();
-    if (!root.value(kVersion).isDouble())
-        return std::nullopt;
-    return root;
+    return library_file::parse(bytes, kMaxBytes);
 }
 
 QJsonObject ViewerSettings::readFile(const QString& path) {

@@ -3,6 +3,7 @@
 // a maximised window remembered off every screen comes back maximised onto the screen; a settings
 // file that is broken, huge, of the wrong kinds or a FIFO starts with the defaults.
 #include "Processes.h"
+#include "WholeFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -20,17 +21,6 @@ namespace {
 const QString kWindow = u"Velmora网络电视"_s;
 const QString kDefaults = u"settings volume=50 muted=0 window=default"_s;
 const QString kDeclared = u"737x475"_s;
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 QString run(const QString& program, const QStringList& arguments) {
     QProcess process;

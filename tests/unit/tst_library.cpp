@@ -1,3 +1,4 @@
+#include "WholeFiles.h"
 #include "settings/LibraryFile.h"
 #include "settings/ProgrammeLibrary.h"
 
@@ -15,17 +16,6 @@ namespace {
 
 ProgrammeKey key(int n) {
     return {u"新闻联播"_s, u"新闻联播%1"_s.arg(n, 4, 10, QLatin1Char('0'))};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace

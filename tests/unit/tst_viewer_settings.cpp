@@ -1,5 +1,6 @@
 // The remembered settings and their file, and where a remembered window goes on the screens
 // there are now.
+#include "WholeFiles.h"
 #include "settings/ViewerSettings.h"
 #include "ui/WindowPlacement.h"
 
@@ -13,17 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
 
 ViewerSettings fromBytes(const QByteArray& bytes) {
     return ViewerSettings::fromJson(ViewerSettings::parse(bytes).value_or(QJsonObject()));
