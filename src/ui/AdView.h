@@ -20,7 +20,8 @@ class QWebEngineProfile;
 // the panel stays blank, and nothing the page does reaches the countdown.
 //
 // The page is only seen during a countdown, and has a render process only while it can be seen
-// (and from the start until the first countdown is over, so that the first one shows it at once):
+// (and from the start until the first countdown is over or something plays without one, so that
+// the first countdown shows it at once):
 // at rest its process is ended, with everything the page took, and waking loads the start page
 // anew in a new one.
 class AdPage : public QWebEnginePage {

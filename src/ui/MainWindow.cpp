@@ -124,6 +124,13 @@ void MainWindow::createAdView() {
         return;
     AdView* view = ::createAdView(adPanel_, this, QUrl(config_.station.adUrl()));
     connect(view->adPage(), &AdPage::reported, this, &MainWindow::reported);
+    // The page kept ready for the first countdown is not worth its render process once something
+    // plays without one (a file, an address, a kept programme): the countdown loads it anew.
+    connect(&playback_, &PlaybackController::statusChanged, view,
+            [this, view](PlayerStatus status) {
+                if (status == PlayerStatus::Playing && !adPanel_->isVisible())
+                    view->adPage()->rest();
+            });
     adView_ = view;
 }
 

@@ -2,7 +2,7 @@
 // (typed arrays, canvases, WebAssembly memory, DOM nodes) have their render process ended above
 // its limit, and the viewer's whole process tree stays bounded through the countdown (see
 // runAdAttack); a sound page is there for every countdown and has no render process after one,
-// and nothing loads an OpenGL driver.
+// nor once a file plays before any countdown, and nothing loads an OpenGL driver.
 #include "HostileChecks.h"
 
 #include <QDeadlineTimer>
@@ -41,6 +41,7 @@ class TestHostileAdMemory : public QObject {
         runAdAttack(*station_, attack);
     }
     void soundPageLivesOnlyThroughEachCountdown();
+    void pageKeptForTheFirstCountdownEndsWhenAFilePlays();
 
   private:
     std::unique_ptr<StationProcess> station_;
@@ -106,6 +107,28 @@ void TestHostileAdMemory::soundPageLivesOnlyThroughEachCountdown() {
     QCOMPARE(countOf(events, u"ad renderer-released "_s), 2);
     QCOMPARE(countOf(events, u"ad renderer-over-memory"_s), 0);
     QCOMPARE(countOf(events, u"ad renderer-unresponsive"_s), 0);
+    QCOMPARE(viewer.endWithKey(kPlayingTitle, u"ctrl+q"_s, kOutcomeMs), 0);
+}
+
+void TestHostileAdMemory::pageKeptForTheFirstCountdownEndsWhenAFilePlays() {
+    const qsizetype adsBefore = station_->log().filter(u"GET /ad/ HTTP"_s).size();
+    ViewerProcess viewer;
+    viewer.start(station_->address(), {},
+                 {QStringLiteral(VELMORA_TEST_MEDIA_DIR) + u"/demo-long.wmv"_s});
+    QVERIFY(viewer.waitForEvent(u"ad renderer-started "_s, kOutcomeMs));
+    QVERIFY(viewer.waitForEvent(u"player 正在播放"_s, kOutcomeMs));
+    QVERIFY(viewer.waitForEvent(u"ad renderer-released "_s, kOutcomeMs));
+    QTRY_COMPARE_WITH_TIMEOUT(renderersLeft(viewer), QList<qint64>(), kOutcomeMs);
+
+    // The first countdown still shows the page, loaded anew in a process of its own, which ends
+    // with it.
+    QVERIFY(viewer.clickAndWaitFor(650, 62, u"selected "_s, kOutcomeMs));
+    QTRY_COMPARE_WITH_TIMEOUT(countOf(viewer.events(), u"ad renderer-started "_s), 2, kOutcomeMs);
+    QTRY_COMPARE_WITH_TIMEOUT(station_->log().filter(u"GET /ad/ HTTP"_s).size(), adsBefore + 2,
+                              kOutcomeMs);
+    QVERIFY(viewer.waitForEvent(u"play mms://"_s, kOutcomeMs));
+    QTRY_COMPARE_WITH_TIMEOUT(countOf(viewer.events(), u"ad renderer-released "_s), 2, kOutcomeMs);
+    QTRY_COMPARE_WITH_TIMEOUT(renderersLeft(viewer), QList<qint64>(), kOutcomeMs);
     QCOMPARE(viewer.endWithKey(kPlayingTitle, u"ctrl+q"_s, kOutcomeMs), 0);
 }
 
