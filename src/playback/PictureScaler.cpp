@@ -73,7 +73,85 @@ void blendRows(const uint32_t* upper, const uint32_t* lower, unsigned right, uin
         out[x] = blend(upper[x], lower[x], right) | Opaque;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VELMORA_WIDE_VECTORS 1
+
+// (from * wFrom + to * wTo + 128) / 256 in each 16-bit lane: at most 255 * 256 + 128, no overflow.
+__attribute__((target("avx2"), always_inline)) inline __m256i weigh(__m256i from, __m256i to,
+                                                                    __m256i wFrom, __m256i wTo) {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(from, wFrom),
+                                                               _mm256_mullo_epi16(to, wTo)),
+                                              _mm256_set1_epi16(128)),
+                             8);
+}
+
+// The same sums as blendRows and scaleRow, eight pixels at a time: the pictures come out the same
+// to the bit.
+__attribute__((target("avx2"))) void blendRowsWide(const uint32_t* upper, const uint32_t* lower,
+                                                   unsigned right, uint32_t* out, int count) {
+    int x = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i opaque = _mm256_set1_epi32(int(Opaque));
+    const __m256i wLower = _mm256_set1_epi16(short(right));
+    const __m256i wUpper = _mm256_set1_epi16(short(256 - right));
+    for (; x + 8 <= count; x += 8) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + x));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + x));
+        const __m256i lo =
+            weigh(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(b, zero), wUpper, wLower);
+        const __m256i hi =
+            weigh(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(b, zero), wUpper, wLower);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            _mm256_or_si256(_mm256_packus_epi16(lo, hi), opaque));
+    }
+    if (x < count)
+        blendRows(upper + x, lower + x, right, out + x, count - x);
+}
+
+// Eight target pixels from their left neighbours (`first`) and right ones, each pair weighed by
+// its own `right` out of 256; returns how many pixels it wrote (a multiple of eight).
+__attribute__((target("avx2"))) int scaleRowWide(const uint32_t* in, const int32_t* first,
+                                                 const int32_t* right, uint32_t* out, int count) {
+    int x = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i full = _mm256_set1_epi32(256);
+    const auto* pixels = reinterpret_cast<const int*>(in);
+    for (; x + 8 <= count; x += 8) {
+        const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(first + x));
+        const __m256i a = _mm256_i32gather_epi32(pixels, at, 4);
+        const __m256i b = _mm256_i32gather_epi32(pixels + 1, at, 4);
+        // Each pixel's weight in both halves of its 32 bits, then across its four channels.
+        const __m256i wRight = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + x));
+        const __m256i wLeft = _mm256_sub_epi32(full, wRight);
+        const __m256i r2 = _mm256_or_si256(wRight, _mm256_slli_epi32(wRight, 16));
+        const __m256i l2 = _mm256_or_si256(wLeft, _mm256_slli_epi32(wLeft, 16));
+        const __m256i lo = weigh(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(b, zero),
+                                 _mm256_unpacklo_epi32(l2, l2), _mm256_unpacklo_epi32(r2, r2));
+        const __m256i hi = weigh(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(b, zero),
+                                 _mm256_unpackhi_epi32(l2, l2), _mm256_unpackhi_epi32(r2, r2));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(lo, hi));
+    }
+    return x;
+}
+
+bool wideVectorsPresent() {
+    static const bool present = __builtin_cpu_supports("avx2");
+    return present;
+}
+#else
+bool wideVectorsPresent() {
+    return false;
+}
+#endif
+
 } // namespace
+
+PictureScaler::PictureScaler() : wide_(wideVectorsPresent()) {}
+
+bool PictureScaler::useWideVectors(bool on) {
+    wide_ = on && wideVectorsPresent();
+    return wide_;
+}
 
 bool PictureScaler::canWriteInto(const QImage& image) {
     switch (image.format()) {
@@ -103,6 +181,10 @@ void PictureScaler::plan(std::vector<Step>& steps, int from, int to, int begin, 
 void PictureScaler::scaleRow(const uint32_t* in, int inWidth, uint32_t* out) const {
     const int count = int(columns_.size());
     int x = 0;
+#if defined(VELMORA_WIDE_VECTORS)
+    if (wide_ && inWidth >= 2)
+        x = scaleRowWide(in, columnFirst_.data(), columnRight_.data(), out, count);
+#endif
 #if defined(__SSE2__)
     if (inWidth >= 2) {
         const __m128i zero = _mm_setzero_si128();
@@ -151,6 +233,14 @@ void PictureScaler::scale(const QImage& picture, QImage& into, const QRect& targ
     }
     plan(columns_, picture.width(), target.width(), area.left() - target.left(),
          area.right() + 1 - target.left());
+    if (wide_) {
+        columnFirst_.resize(columns_.size());
+        columnRight_.resize(columns_.size());
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            columnFirst_[i] = columns_[i].first;
+            columnRight_[i] = columns_[i].right;
+        }
+    }
     plan(rows_, picture.height(), target.height(), area.top() - target.top(),
          area.bottom() + 1 - target.top());
     const int width = area.width();
@@ -171,6 +261,11 @@ void PictureScaler::scale(const QImage& picture, QImage& into, const QRect& targ
         lineRow_[slot] = row;
         return lines_[slot].data();
     };
+#if defined(VELMORA_WIDE_VECTORS)
+    const auto mixRows = wide_ ? blendRowsWide : blendRows;
+#else
+    const auto mixRows = blendRows;
+#endif
     // Fewer rows out than in: blending the picture's rows first leaves fewer to scale across.
     const bool rowsFirst = area.height() <= picture.height();
     if (rowsFirst)
@@ -186,8 +281,8 @@ void PictureScaler::scale(const QImage& picture, QImage& into, const QRect& targ
         const Step& step = rows_[size_t(y - area.top())];
         auto* out = reinterpret_cast<uint32_t*>(into.scanLine(y)) + area.left();
         if (rowsFirst) {
-            blendRows(rowOf(step.first), rowOf(step.right ? step.first + 1 : step.first),
-                      step.right, blended_.data(), picture.width());
+            mixRows(rowOf(step.first), rowOf(step.right ? step.first + 1 : step.first), step.right,
+                    blended_.data(), picture.width());
             const bool whole = band->spans.size() == 1 && band->spans.front().second == width;
             uint32_t* scaled = whole ? out : lines_[0].data();
             scaleRow(blended_.data(), picture.width(), scaled);
@@ -199,6 +294,6 @@ void PictureScaler::scale(const QImage& picture, QImage& into, const QRect& targ
         const uint32_t* upper = line(step.first, -1);
         const uint32_t* lower = step.right ? line(step.first + 1, step.first) : upper;
         for (const auto& [left, count] : band->spans)
-            blendRows(upper + left, lower + left, step.right, out + left, count);
+            mixRows(upper + left, lower + left, step.right, out + left, count);
     }
 }

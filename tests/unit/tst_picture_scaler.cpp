@@ -5,6 +5,7 @@
 
 #include <QTest>
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -55,6 +56,7 @@ class TestPictureScaler : public QObject {
     void clippedPartsMatchTheWhole();
     void onePixelFillsTheTarget();
     void takesOnly32BitImages();
+    void wideVectorsGiveTheSamePicture();
 };
 
 void TestPictureScaler::twoPixelsAcrossFour() {
@@ -154,6 +156,39 @@ void TestPictureScaler::takesOnly32BitImages() {
     const QImage before = into.copy();
     PictureScaler().scale(filled({2, 2}, 0xffffffff), into, into.rect(), into.rect());
     QCOMPARE(into, before);
+}
+
+void TestPictureScaler::wideVectorsGiveTheSamePicture() {
+    PictureScaler wide;
+    if (!wide.useWideVectors(true))
+        QSKIP("this processor has no 256-bit vectors");
+    PictureScaler narrow;
+    QVERIFY(!narrow.useWideVectors(false));
+    std::mt19937 noise(7);
+    for (const QSize from : {QSize(640, 480), QSize(37, 29), QSize(2, 3)}) {
+        QImage picture(from, QImage::Format_RGB32);
+        for (int y = 0; y < from.height(); ++y)
+            for (int x = 0; x < from.width(); ++x)
+                reinterpret_cast<QRgb*>(picture.scanLine(y))[x] = QRgb(noise());
+        // Smaller and larger, widths off the eight-pixel step, whole and clipped.
+        for (const QSize to : {QSize(533, 400), QSize(1280, 960), QSize(101, 77), QSize(9, 5)}) {
+            const QRect target(QPoint(3, 1), to);
+            const QSize store = to + QSize(5, 2);
+            for (const QRegion& clip : {QRegion(QRect(QPoint(0, 0), store)),
+                                        QRegion(4, 1, to.width() / 2 + 3, to.height()) +
+                                            QRegion(to.width() / 2 + 9, 2, 13, 3)}) {
+                QImage byWide = filled(store, Untouched, QImage::Format_ARGB32_Premultiplied);
+                QImage byNarrow = byWide.copy();
+                wide.scale(picture, byWide, target, clip);
+                narrow.scale(picture, byNarrow, target, clip);
+                QVERIFY2(byWide == byNarrow, qPrintable(QStringLiteral("%1x%2 to %3x%4")
+                                                            .arg(from.width())
+                                                            .arg(from.height())
+                                                            .arg(to.width())
+                                                            .arg(to.height())));
+            }
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TestPictureScaler)
