@@ -1,5 +1,6 @@
 #include "ui/AdView.h"
 
+#include <QApplication>
 #include <QAuthenticator>
 #include <QChildEvent>
 #include <QFile>
@@ -307,6 +308,19 @@ AdView::AdView(QWidget* panel, QObject* input)
     setFocusPolicy(Qt::NoFocus);
     // An ended page shows nothing: the panel behind it is the blank the countdown runs over.
     connect(page_.get(), &AdPage::rendererEndedChanged, this, &QWidget::hide);
+    // The engine focuses the view itself when a page loads in a new render process (each wake),
+    // whatever the focus policy says; the keyboard goes back to where it was.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto inside = [this](QWidget* widget) {
+            return widget && (widget == this || isAncestorOf(widget));
+        };
+        if (!inside(now))
+            return;
+        if (old && !inside(old))
+            old->setFocus(Qt::OtherFocusReason);
+        else
+            now->clearFocus();
+    });
 }
 
 AdView::~AdView() = default;

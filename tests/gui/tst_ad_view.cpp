@@ -1,12 +1,14 @@
 // The advertisement view on its own, with real pages from the station: a page whose render
 // process ends leaves the panel blank, a sound page stays, and the page has a render process only
-// while its panel is shown (and from the start until the panel is first hidden).
+// while its panel is shown (and from the start until the panel is first hidden), and never takes
+// the keyboard.
 #include "Processes.h"
 #include "app/ProcessSetup.h"
 #include "ui/AdView.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -95,8 +97,18 @@ bool alive(qint64 pid) {
 } // namespace
 
 void TestAdView::pageRunsOnlyWhileShown() {
-    QWidget panel;
+    // The window as the viewer's: the panel hidden until a countdown, the keyboard elsewhere.
+    QWidget window;
+    window.resize(500, 300);
+    QWidget& panel = *new QWidget(&window);
     panel.resize(336, 280);
+    panel.hide();
+    auto* field = new QLineEdit(&window);
+    field->move(340, 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::setActiveWindow(&window);
+    field->setFocus();
     AdView* view =
         createAdView(&panel, nullptr, QUrl(u"http://"_s + station_->address() + u"/ad/"_s));
     AdPage* page = view->adPage();
@@ -127,6 +139,8 @@ void TestAdView::pageRunsOnlyWhileShown() {
         QVERIFY(alive(next));
         QVERIFY(next != first);
         QVERIFY(view->isVisible());
+        // The new process's page never takes the keyboard.
+        QCOMPARE(QApplication::focusWidget(), field);
         panel.hide();
         QTRY_VERIFY_WITH_TIMEOUT(!alive(next), 1000);
     }
