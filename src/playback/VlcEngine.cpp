@@ -214,9 +214,8 @@ void VlcEngine::togglePause() {
     // By what libVLC last said, not by the status, which may still show a seek's buffering.
     if (now_.paused) {
         resume();
-    } else if (now_.seekSettling) {
-        // libVLC paused while a network stream seeks never plays again: the pause waits for the
-        // seek to settle, and a second press takes it back.
+    } else if (filling()) {
+        // The pause waits for the buffer to fill, and a second press takes it back.
         if (now_.pauseWanted)
             resume();
         else
@@ -230,7 +229,7 @@ void VlcEngine::togglePause() {
 void VlcEngine::pause() {
     if (!player_ || !now_.opened || now_.paused || now_.pauseWanted)
         return;
-    if (now_.seekSettling) {
+    if (filling()) {
         now_.pauseWanted = true;
         updateStatus();
     } else {
@@ -257,9 +256,14 @@ void VlcEngine::handOverSeek(qint64 ms) {
     now_.seekShownPolls = 8;
 }
 
-void VlcEngine::seekSettled() {
-    if (!std::exchange(now_.seekSettling, false))
-        return;
+// libVLC paused while a network stream fills its buffer, at the start or after a seek, never
+// plays again when told to.
+bool VlcEngine::filling() const {
+    return now_.seekSettling || (isNetwork() && now_.bufferPercent < 100);
+}
+
+void VlcEngine::bufferFilled() {
+    now_.seekSettling = false;
     if (std::exchange(now_.pauseWanted, false))
         libvlc_media_player_set_pause(player_.get(), 1);
 }

@@ -117,7 +117,8 @@ class VlcEngine : public PlayerEngine {
     void halt();
     bool retryAsMmsh();
     void resume();
-    void seekSettled();
+    bool filling() const;
+    void bufferFilled();
     void handOverSeek(qint64 ms);
     void clearFrames();
     void applyAudio();

@@ -121,7 +121,7 @@ void VlcEngine::handleEvent(quint64 generation, Event event) {
             Q_EMIT bufferPercentChanged(percent);
         }
         if (percent == 100)
-            seekSettled();
+            bufferFilled();
         if (now_.opened)
             updateStatus();
         break;

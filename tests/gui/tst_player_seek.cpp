@@ -80,6 +80,7 @@ class TestPlayerSeek : public QObject {
     void pauseSeekAndResumeInAnyOrder();
     void seekBeforeTheStartStopsAtTheStart();
     void seekBeforeTheLengthIsKnown();
+    void pauseWhileTheStreamFirstBuffers();
 };
 
 // The sequence users reported: it used to show "00:08 / 7038592:49:23 正在缓冲 0%" for good, and
@@ -216,6 +217,28 @@ void TestPlayerSeek::pauseSeekAndResumeInAnyOrder() {
         QVERIFY2(time >= lowest - 2000 && time <= highest + 2000,
                  qPrintable(QString::number(time)));
     QVERIFY2(watch.odd().isEmpty(), qPrintable(watch.odd().join(u'|')));
+}
+
+// Paused the moment the stream starts filling its buffer, it is paused, and plays when resumed.
+void TestPlayerSeek::pauseWhileTheStreamFirstBuffers() {
+    OneClipStation station("demo-long.wmv");
+    QVERIFY(station.station->started());
+    MediaPlayer player(kSilent);
+    showPlayer(player);
+    QList<Status> seen;
+    connect(&player, &MediaPlayer::statusChanged, this, [&](Status status) {
+        if (status == Status::Buffering && !seen.contains(Status::Buffering))
+            key(player, Qt::Key_Space);
+        seen << status;
+    });
+    player.setURL(station.url());
+    QTRY_VERIFY_WITH_TIMEOUT(seen.contains(Status::Buffering), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(player.status(), Status::Paused, 10000);
+    key(player, Qt::Key_Space);
+    QTRY_COMPARE_WITH_TIMEOUT(player.status(), Status::Playing, 10000);
+    const qint64 from = player.time();
+    QTRY_VERIFY_WITH_TIMEOUT(player.time() >= from + 1000, 10000);
+    QCOMPARE(player.status(), Status::Playing);
 }
 
 void TestPlayerSeek::seekBeforeTheStartStopsAtTheStart() {
