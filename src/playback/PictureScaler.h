@@ -23,7 +23,7 @@ class PictureScaler {
     void scale(const QImage& picture, QImage& into, const QRect& target, const QRegion& clip);
 
     // Whether to use the processor's 256-bit vectors where it has them (the default), which give
-    // the same picture at about half the cost; true when they are used.
+    // the same picture for about two thirds of the time; true when they are used.
     bool useWideVectors(bool on);
 
   private:
