@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev libgl-dev
-  libvlc-dev libvlc-bin vlc-plugin-base
+  libvlc-dev libvlc-bin vlc-plugin-base libxcb1-dev libxcb-shm0-dev
   libcurl4-openssl-dev
   qt6-translations-l10n
   fonts-arphic-uming fonts-noto-cjk

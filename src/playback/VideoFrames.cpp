@@ -1,5 +1,7 @@
 #include "playback/VideoFrames.h"
 
+#include "playback/ScreenPresenter.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <vlc/vlc.h>
@@ -35,6 +37,11 @@ void VideoFrames::attach(libvlc_media_player_t* player, std::function<void()> on
     libvlc_video_set_format_callbacks(player, OnVideoFormat, nullptr);
 }
 
+void VideoFrames::setPresenter(std::shared_ptr<ScreenPresenter> presenter) {
+    std::lock_guard lock(mutex_);
+    presenter_ = std::move(presenter);
+}
+
 void VideoFrames::clear() {
     std::lock_guard lock(mutex_);
     readyFresh_ = false;
@@ -53,10 +60,12 @@ VideoFrames::Frame VideoFrames::latest(double aspect) {
 VideoFrames::Frame VideoFrames::take(double aspect, bool painting) {
     std::shared_ptr<Buffer> buffer;
     bool fresh = false;
+    bool presented = false;
     {
         std::lock_guard lock(mutex_);
         if (readyFresh_) {
             std::swap(ready_, front_);
+            frontPresented_ = readyPresented_;
             readyFresh_ = false;
             showing_ = true;
             frontUnpainted_ = true;
@@ -65,6 +74,7 @@ VideoFrames::Frame VideoFrames::take(double aspect, bool painting) {
             fresh = std::exchange(frontUnpainted_, false);
         if (showing_)
             buffer = front_;
+        presented = frontPresented_;
     }
     Frame frame;
     if (!buffer || !buffer->data)
@@ -77,6 +87,7 @@ VideoFrames::Frame VideoFrames::take(double aspect, bool painting) {
         [](void* info) { delete static_cast<std::shared_ptr<Buffer>*>(info); }, owner);
     frame.aspect = aspect > 0 ? aspect : double(buffer->width) / buffer->height;
     frame.fresh = fresh;
+    frame.presented = presented;
     return frame;
 }
 
@@ -128,12 +139,29 @@ void* VideoFrames::OnVideoLock(void* opaque, void** planes) {
 
 void VideoFrames::OnVideoDisplay(void* opaque, void* picture) {
     auto* self = static_cast<VideoFrames*>(opaque);
+    std::shared_ptr<ScreenPresenter> presenter;
+    Buffer* drawn = nullptr;
     {
         std::lock_guard lock(self->mutex_);
         if (picture != self->back_.get())
             return;
+        presenter = self->presenter_;
+        drawn = self->back_.get();
+    }
+    // Only this thread writes back_, so the picture holds still while it is put on the screen.
+    bool presented = false;
+    if (presenter && drawn->data) {
+        const QImage image(drawn->data, drawn->width, drawn->height, drawn->pitch,
+                           QImage::Format_RGB32);
+        const double aspect = self->aspect_;
+        presented =
+            presenter->present(image, aspect > 0 ? aspect : double(drawn->width) / drawn->height);
+    }
+    {
+        std::lock_guard lock(self->mutex_);
         std::swap(self->back_, self->ready_);
         self->readyFresh_ = true;
+        self->readyPresented_ = presented;
     }
     // One pending repaint is enough however many pictures arrive before it runs.
     if (!self->posted_.exchange(true))

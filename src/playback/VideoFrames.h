@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+class ScreenPresenter;
 struct libvlc_media_player_t;
 
 // The pictures libVLC decodes, handed from its video thread to the UI thread: libVLC draws into
@@ -15,9 +16,10 @@ class VideoFrames {
   public:
     // A decoded picture ready to paint; the image keeps its memory allocated.
     struct Frame {
-        QImage image;       // wraps the buffer, RGB32
-        double aspect = 1;  // width / height to show it at
-        bool fresh = false; // not handed out before
+        QImage image;           // wraps the buffer, RGB32
+        double aspect = 1;      // width / height to show it at
+        bool fresh = false;     // not handed out before
+        bool presented = false; // already put on the screen by the presenter
     };
 
     VideoFrames();
@@ -39,6 +41,10 @@ class VideoFrames {
     Frame latest(double aspect);
     // Lets the next picture call `onPicture` again.
     void pictureHandled() { posted_ = false; }
+    // Puts each picture on the screen from libVLC's video thread as it arrives; null stops it.
+    void setPresenter(std::shared_ptr<ScreenPresenter> presenter);
+    // Width / height to present at; 0 for the buffer's own.
+    void setAspect(double aspect) { aspect_ = aspect; }
 
   private:
     struct Buffer;
@@ -57,5 +63,9 @@ class VideoFrames {
     bool readyFresh_ = false;       // ready_ holds a picture not yet painted
     bool showing_ = false;          // front_ holds a picture of what plays now
     bool frontUnpainted_ = false;   // front_ was taken by latest() and not painted yet
+    bool readyPresented_ = false;   // ready_ is on the screen already
+    bool frontPresented_ = false;
+    std::shared_ptr<ScreenPresenter> presenter_;
+    std::atomic<double> aspect_{0};
     std::atomic<bool> posted_{false};
 };

@@ -1,6 +1,8 @@
 #include "playback/VideoView.h"
 
 #include "playback/PlaybackController.h"
+#include "playback/ScreenArea.h"
+#include "playback/ScreenPresenter.h"
 
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -12,8 +14,38 @@ VideoView::VideoView(PlaybackController& playback, QWidget* parent)
     setObjectName(QStringLiteral("videoView"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(16, 16);
-    connect(&playback, &PlaybackController::frameArrived, this, qOverload<>(&QWidget::update));
+    connect(&playback, &PlaybackController::frameArrived, this, &VideoView::pictureArrived);
     connect(&playback, &PlaybackController::frameCleared, this, qOverload<>(&QWidget::update));
+    presenter_ = ScreenPresenter::forApplication();
+    if (presenter_) {
+        area_ = new ScreenArea(*this);
+        connect(area_, &ScreenArea::changed, this, &VideoView::retarget);
+        playback.engine().setPresenter(presenter_);
+    }
+}
+
+// The engine may outlive the view; the presenter it keeps then has nowhere to draw.
+VideoView::~VideoView() {
+    if (presenter_)
+        presenter_->setTarget({});
+}
+
+void VideoView::retarget() {
+    presenter_->setTarget(area_->target());
+}
+
+// A picture already on the screen is only counted; anything else (the first, a new aspect, one
+// the presenter could not put) is painted.
+void VideoView::pictureArrived() {
+    if (presenter_) {
+        const VideoFrames::Frame frame = playback_.currentFrame();
+        if (frame.presented && frame.fresh) {
+            ++paintedFrames_;
+            Q_EMIT framePainted();
+            return;
+        }
+    }
+    update();
 }
 
 void VideoView::paintEvent(QPaintEvent* event) {

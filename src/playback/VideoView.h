@@ -3,16 +3,25 @@
 #include "playback/PictureScaler.h"
 
 #include <QWidget>
+#include <memory>
 
 class PlaybackController;
 class QPainter;
+class ScreenArea;
+class ScreenPresenter;
 
-// Paints the newest picture of what plays, scaled to fit with its aspect kept, black around it.
+// Shows the newest picture of what plays, scaled to fit with its aspect kept, black around it.
+// On X11 libVLC's video thread puts each picture on the screen itself; the view paints the same
+// picture only when the toolkit repaints it.
 class VideoView : public QWidget {
     Q_OBJECT
   public:
     explicit VideoView(PlaybackController& playback, QWidget* parent = nullptr);
+    ~VideoView() override;
+    // Pictures shown, whether painted here or put on the screen from the video thread.
     qint64 paintedFrames() const { return paintedFrames_; }
+    // Whether the video thread puts the pictures on the screen.
+    bool presentsDirectly() const { return presenter_ != nullptr; }
 
   Q_SIGNALS:
     void framePainted();
@@ -23,10 +32,14 @@ class VideoView : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    void pictureArrived();
+    void retarget();
     bool scaleInto(QPainter& painter, const QImage& picture, const QRect& target,
                    const QRegion& region);
 
     PlaybackController& playback_;
     PictureScaler scaler_;
+    std::shared_ptr<ScreenPresenter> presenter_;
+    ScreenArea* area_ = nullptr;
     qint64 paintedFrames_ = 0;
 };

@@ -345,11 +345,16 @@ void VlcEngine::applyAudio() {
 void VlcEngine::clearFrames() {
     frames_.clear();
     now_.aspect = 0;
+    frames_.setAspect(0);
     Q_EMIT frameCleared();
 }
 
 VlcEngine::Frame VlcEngine::currentFrame() {
     return frames_.current(now_.aspect);
+}
+
+void VlcEngine::setPresenter(std::shared_ptr<ScreenPresenter> presenter) {
+    frames_.setPresenter(std::move(presenter));
 }
 
 VlcEngine::Frame VlcEngine::latestFrame() {

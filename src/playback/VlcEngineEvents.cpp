@@ -227,6 +227,7 @@ void VlcEngine::readVideoGeometry() {
     if (tracks)
         libvlc_media_tracks_release(tracks, count);
     now_.aspect = aspect;
+    frames_.setAspect(aspect);
     Q_EMIT frameArrived();
 }
 
