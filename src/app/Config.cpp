@@ -23,6 +23,7 @@ Config Config::fromEnvironment() {
     config.stationHost = textOr("VELMORA_STATION", config.stationHost);
     config.adUrl = textOr("VELMORA_AD_URL", config.adUrl);
     config.engine.audioOutput = qgetenv("VELMORA_AUDIO_OUTPUT");
+    config.engine.videoThroughWindow = qgetenv("VELMORA_VIDEO_OUTPUT") == "toolkit";
     bool ok = false;
     const int ms = qEnvironmentVariableIntValue("VELMORA_OPEN_TIMEOUT_MS", &ok);
     if (ok && ms > 0)

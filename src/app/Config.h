@@ -10,10 +10,12 @@
 // environment variables that override them for the demo and for tests. Read once, at start, here
 // and nowhere else.
 struct Config {
-    QString stationHost;  // host[:port] of the web and stream server: VELMORA_STATION
-    QString adUrl;        // the advertisement page: VELMORA_AD_URL
-    EngineOptions engine; // VELMORA_AUDIO_OUTPUT (a libVLC audio output), VELMORA_OPEN_TIMEOUT_MS
-    QString tracePath;    // VELMORA_TRACE: where the opt-in record of events goes; empty: none
+    QString stationHost; // host[:port] of the web and stream server: VELMORA_STATION
+    QString adUrl;       // the advertisement page: VELMORA_AD_URL
+    // VELMORA_AUDIO_OUTPUT (a libVLC audio output), VELMORA_OPEN_TIMEOUT_MS,
+    // VELMORA_VIDEO_OUTPUT=toolkit (every picture painted through the window)
+    EngineOptions engine;
+    QString tracePath; // VELMORA_TRACE: where the opt-in record of events goes; empty: none
     // Where kept programmes go: "Velmora网络电视" in the user's videos folder (XDG_VIDEOS_DIR of
     // the user's folder settings, by default ~/Videos); empty: none can be kept.
     QString downloadsFolder;

@@ -15,4 +15,7 @@ struct EngineOptions {
     // A network stream whose clock stands still this long while playing has broken off.
     std::chrono::milliseconds stallTimeout = DefaultStallTimeout;
     TimerFactory timers; // empty: real timers
+    // Every picture painted through the window, none put on the screen from the video thread
+    // (to compare the two, say).
+    bool videoThroughWindow = false;
 };

@@ -51,6 +51,8 @@ class PlayerEngine : public QObject {
     virtual VideoFrames::Frame currentFrame() = 0;
     // The same picture for another use than painting; the painter still gets it as fresh.
     virtual VideoFrames::Frame latestFrame() = 0;
+    // Whether the pictures may be put on the screen from the video thread.
+    virtual bool mayPresent() const = 0;
     // Puts the pictures on the screen from the video thread as they come; null stops it.
     virtual void setPresenter(std::shared_ptr<ScreenPresenter> presenter) = 0;
 

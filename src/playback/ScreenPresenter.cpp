@@ -68,10 +68,10 @@ std::shared_ptr<ScreenPresenter> ScreenPresenter::open(const QByteArray& display
 }
 
 std::shared_ptr<ScreenPresenter> ScreenPresenter::forApplication() {
-    if (QGuiApplication::platformName() != QLatin1String("xcb") ||
-        qgetenv("VELMORA_VIDEO_OUTPUT") == "toolkit")
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return nullptr;
-    return open(qgetenv("DISPLAY"));
+    // The display the toolkit opened unless told otherwise on its command line.
+    return open(QByteArray());
 }
 
 ScreenPresenter::ScreenPresenter(xcb_connection_t* connection) : connection_(connection) {}
@@ -126,7 +126,7 @@ bool ScreenPresenter::present(const QImage& picture, double aspect) {
         QSize(qRound(aspect * 10000), 10000).scaled(whole.size(), Qt::KeepAspectRatio);
     const QRect shown(
         QPoint((whole.width() - size.width()) / 2, (whole.height() - size.height()) / 2), size);
-    if (shown != shown_) {
+    if (shown != shown_ || whole.size() != shownIn_) {
         for (const QRect& bar : QRegion(whole).subtracted(shown)) {
             for (int y = bar.top(); y <= bar.bottom(); ++y) {
                 auto* row = reinterpret_cast<uint32_t*>(into.scanLine(y)) + bar.left();
@@ -134,6 +134,7 @@ bool ScreenPresenter::present(const QImage& picture, double aspect) {
             }
         }
         shown_ = shown;
+        shownIn_ = whole.size();
     }
     scaler_.scale(picture, into, shown, clip);
     for (const QRect& part : clip) {

@@ -32,8 +32,7 @@ class ScreenPresenter {
     // Null where pictures cannot be put this way: no X display of that name, no shared memory
     // with its server (a remote one), or a server whose pixels are not 32-bit little-endian.
     static std::shared_ptr<ScreenPresenter> open(const QByteArray& display);
-    // The application's own X display, unless VELMORA_VIDEO_OUTPUT=toolkit asks for every
-    // picture to be painted through the window (to compare the two, say).
+    // The application's own X display, when it runs on one.
     static std::shared_ptr<ScreenPresenter> forApplication();
     ~ScreenPresenter();
     ScreenPresenter(const ScreenPresenter&) = delete;
@@ -62,8 +61,9 @@ class ScreenPresenter {
     uint32_t segment_ = 0;
     uchar* memory_ = nullptr;
     size_t capacity_ = 0;
-    bool broken_ = false;             // the server refused our memory: never again
-    QRect shown_;                     // the picture's place the bars were last drawn around
+    bool broken_ = false; // the server refused our memory: never again
+    QRect shown_;         // the picture's place the bars were last drawn around
+    QSize shownIn_;       // and the area's size then (the length of a row in the memory)
     std::optional<unsigned> pending_; // a request answered once the last picture was read
     PictureScaler scaler_;
 };

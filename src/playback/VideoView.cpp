@@ -16,7 +16,8 @@ VideoView::VideoView(PlaybackController& playback, QWidget* parent)
     setMinimumSize(16, 16);
     connect(&playback, &PlaybackController::frameArrived, this, &VideoView::pictureArrived);
     connect(&playback, &PlaybackController::frameCleared, this, qOverload<>(&QWidget::update));
-    presenter_ = ScreenPresenter::forApplication();
+    if (playback.engine().mayPresent())
+        presenter_ = ScreenPresenter::forApplication();
     if (presenter_) {
         area_ = new ScreenArea(*this);
         connect(area_, &ScreenArea::changed, this, &VideoView::retarget);
@@ -24,8 +25,10 @@ VideoView::VideoView(PlaybackController& playback, QWidget* parent)
     }
 }
 
-// The engine may outlive the view; the presenter it keeps then has nowhere to draw.
+// The engine may outlive the view; the presenter it keeps then has nowhere to draw. The area goes
+// first: the widget's own teardown sends it events it would pass to a view half gone.
 VideoView::~VideoView() {
+    delete area_;
     if (presenter_)
         presenter_->setTarget({});
 }

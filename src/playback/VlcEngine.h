@@ -72,6 +72,7 @@ class VlcEngine : public PlayerEngine {
 
     Frame currentFrame() override;
     Frame latestFrame() override;
+    bool mayPresent() const override { return !options_.videoThroughWindow; }
     void setPresenter(std::shared_ptr<ScreenPresenter> presenter) override;
 
   private:

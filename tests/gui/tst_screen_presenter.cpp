@@ -145,12 +145,11 @@ void TestScreenPresenter::nothingIsDrawnOverWhatCoversThePicture() {
     delete cover;
 }
 
-// VELMORA_VIDEO_OUTPUT=toolkit: every picture through the window's own paint, as on other
-// platforms.
+// Every picture through the window's own paint, as on other platforms.
 void TestScreenPresenter::theToolkitPaintsWhenAskedTo() {
-    qputenv("VELMORA_VIDEO_OUTPUT", "toolkit");
-    MediaPlayer player(kSilent);
-    qunsetenv("VELMORA_VIDEO_OUTPUT");
+    EngineOptions options = kSilent;
+    options.videoThroughWindow = true;
+    MediaPlayer player(options);
     auto* video = player.findChild<VideoView*>(QStringLiteral("videoView"));
     QVERIFY(video && !video->presentsDirectly());
     PaintCounter counter(video);

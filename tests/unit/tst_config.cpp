@@ -17,7 +17,7 @@ class TestConfig : public QObject {
 
 void TestConfig::init() {
     for (const char* name : {"VELMORA_STATION", "VELMORA_AD_URL", "VELMORA_AUDIO_OUTPUT",
-                             "VELMORA_OPEN_TIMEOUT_MS", "VELMORA_TRACE"})
+                             "VELMORA_OPEN_TIMEOUT_MS", "VELMORA_TRACE", "VELMORA_VIDEO_OUTPUT"})
         qunsetenv(name);
 }
 
@@ -27,6 +27,7 @@ void TestConfig::buildTimeValuesWithoutEnvironment() {
     QCOMPARE(config.adUrl, QStringLiteral(VELMORA_AD_URL));
     QVERIFY(config.engine.audioOutput.isEmpty());
     QCOMPARE(config.engine.openTimeout, 20000ms);
+    QVERIFY(!config.engine.videoThroughWindow);
     QVERIFY(config.tracePath.isEmpty());
     // The window is given the same endpoints the run uses.
     QCOMPARE(config.mainWindow().station.host(), QStringLiteral(VELMORA_STATION_HOST));
@@ -39,11 +40,13 @@ void TestConfig::environmentOverrides() {
     qputenv("VELMORA_AUDIO_OUTPUT", "adummy");
     qputenv("VELMORA_OPEN_TIMEOUT_MS", "1500");
     qputenv("VELMORA_TRACE", "/tmp/trace.log");
+    qputenv("VELMORA_VIDEO_OUTPUT", "toolkit");
     const Config config = Config::fromEnvironment();
     QCOMPARE(config.stationHost, QStringLiteral("127.0.0.1:18080"));
     QCOMPARE(config.adUrl, QStringLiteral("http://127.0.0.1:18080/ad/"));
     QCOMPARE(config.engine.audioOutput, QByteArray("adummy"));
     QCOMPARE(config.engine.openTimeout, 1500ms);
+    QVERIFY(config.engine.videoThroughWindow);
     QCOMPARE(config.tracePath, QStringLiteral("/tmp/trace.log"));
     QCOMPARE(config.mainWindow().station.host(), QStringLiteral("127.0.0.1:18080"));
     QCOMPARE(config.mainWindow().station.adUrl(), QStringLiteral("http://127.0.0.1:18080/ad/"));
