@@ -178,6 +178,12 @@ bool PictureScaler::useWideVectors(bool on) {
     return wide_;
 }
 
+QRect PictureScaler::fit(double aspect, const QSize& area) {
+    const QSize size = QSize(qRound(aspect * 10000), 10000).scaled(area, Qt::KeepAspectRatio);
+    return QRect(QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2),
+                 size);
+}
+
 bool PictureScaler::canWriteInto(const QImage& image) {
     switch (image.format()) {
     case QImage::Format_RGB32:

@@ -15,6 +15,9 @@ class PictureScaler {
   public:
     PictureScaler();
 
+    // Where a picture of `aspect` (width / height) shows in `area`: as large as fits, centred.
+    static QRect fit(double aspect, const QSize& area);
+
     // True for the images scale() can write into: 32 bits a pixel, alpha (if any) first.
     static bool canWriteInto(const QImage& image);
 

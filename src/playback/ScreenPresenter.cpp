@@ -122,10 +122,7 @@ bool ScreenPresenter::present(const QImage& picture, double aspect) {
     if (bytes > capacity_ && !reserve(bytes))
         return false;
     QImage into(memory_, whole.width(), whole.height(), whole.width() * 4, QImage::Format_RGB32);
-    const QSize size =
-        QSize(qRound(aspect * 10000), 10000).scaled(whole.size(), Qt::KeepAspectRatio);
-    const QRect shown(
-        QPoint((whole.width() - size.width()) / 2, (whole.height() - size.height()) / 2), size);
+    const QRect shown = PictureScaler::fit(aspect, whole.size());
     if (shown != shown_ || whole.size() != shownIn_) {
         for (const QRect& bar : QRegion(whole).subtracted(shown)) {
             for (int y = bar.top(); y <= bar.bottom(); ++y) {

@@ -37,8 +37,8 @@ void VideoView::retarget() {
     presenter_->setTarget(area_->target());
 }
 
-// A picture already on the screen is only counted; anything else (the first, a new aspect, one
-// the presenter could not put) is painted.
+// A picture already on the screen is only counted; anything else (a new aspect, a picture the
+// presenter could not put, as while the view is wholly covered) is painted.
 void VideoView::pictureArrived() {
     if (presenter_) {
         const VideoFrames::Frame frame = playback_.currentFrame();
@@ -58,10 +58,7 @@ void VideoView::paintEvent(QPaintEvent* event) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    const QSize shown =
-        QSize(qRound(frame.aspect * 10000), 10000).scaled(size(), Qt::KeepAspectRatio);
-    const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2),
-                       shown);
+    const QRect target = PictureScaler::fit(frame.aspect, size());
     // Only the bars: blackening the whole view first would write every pixel twice a frame.
     for (const QRect& bar : QRegion(rect()).subtracted(target))
         painter.fillRect(bar, Qt::black);
