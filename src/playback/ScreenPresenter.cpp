@@ -1,10 +1,12 @@
 #include "playback/ScreenPresenter.h"
 
+#include <QByteArray>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -46,21 +48,31 @@ bool isRgb24(xcb_connection_t* connection, xcb_visualid_t visual) {
     return false;
 }
 
+bool hasSharedMemory(xcb_connection_t* connection) {
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection, &xcb_shm_id);
+    if (!shm || !shm->present)
+        return false;
+    return bool(
+        reply(xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr)));
+}
+
+// An atom named for this process, made on one connection, is known by the same number on the
+// other only when both reach the same server.
+bool sameServer(xcb_connection_t* one, xcb_connection_t* other) {
+    const QByteArray name = "_VELMORA_VIEWER_" + QByteArray::number(qint64(getpid()));
+    const auto made = reply(xcb_intern_atom_reply(
+        one, xcb_intern_atom(one, false, uint16_t(name.size()), name.constData()), nullptr));
+    const auto found = reply(xcb_intern_atom_reply(
+        other, xcb_intern_atom(other, true, uint16_t(name.size()), name.constData()), nullptr));
+    return made && found && made->atom != XCB_ATOM_NONE && made->atom == found->atom;
+}
+
 } // namespace
 
-std::shared_ptr<ScreenPresenter> ScreenPresenter::open(const QByteArray& display) {
-    xcb_connection_t* connection =
-        xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(connection, &xcb_shm_id);
-    const auto version = shm && shm->present
-                             ? reply(xcb_shm_query_version_reply(
-                                   connection, xcb_shm_query_version(connection), nullptr))
-                             : Reply<xcb_shm_query_version_reply_t>(nullptr, &std::free);
-    if (!version || !takesOurPixels(connection)) {
+std::shared_ptr<ScreenPresenter> ScreenPresenter::open() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection) || !hasSharedMemory(connection) ||
+        !takesOurPixels(connection)) {
         xcb_disconnect(connection);
         return nullptr;
     }
@@ -68,10 +80,16 @@ std::shared_ptr<ScreenPresenter> ScreenPresenter::open(const QByteArray& display
 }
 
 std::shared_ptr<ScreenPresenter> ScreenPresenter::forApplication() {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
         return nullptr;
-    // The display the toolkit opened unless told otherwise on its command line.
-    return open(QByteArray());
+    auto presenter = open();
+    // The toolkit may have been told another display on its command line; window numbers are
+    // only unique per server, so on the wrong one pictures would land on a stranger's window.
+    if (presenter && !sameServer(x11->connection(), presenter->connection_))
+        return nullptr;
+    return presenter;
 }
 
 ScreenPresenter::ScreenPresenter(xcb_connection_t* connection) : connection_(connection) {}
@@ -154,15 +172,16 @@ bool ScreenPresenter::reserve(size_t bytes) {
     if (id < 0)
         return false;
     void* memory = shmat(id, nullptr, 0);
-    const xcb_shm_seg_t segment = xcb_generate_id(connection_);
-    const auto error = memory == reinterpret_cast<void*>(-1)
-                           ? Reply<xcb_generic_error_t>(nullptr, &std::free)
-                           : reply(xcb_request_check(
-                                 connection_, xcb_shm_attach_checked(connection_, segment, id, 1)));
-    // Marked for removal at once: the memory goes when both sides let go, even after a crash.
-    shmctl(id, IPC_RMID, nullptr);
-    if (memory == reinterpret_cast<void*>(-1))
+    if (memory == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
         return false;
+    }
+    const xcb_shm_seg_t segment = xcb_generate_id(connection_);
+    const auto error =
+        reply(xcb_request_check(connection_, xcb_shm_attach_checked(connection_, segment, id, 1)));
+    // Marked for removal once the server has it: the memory goes when both sides let go, even
+    // after a crash.
+    shmctl(id, IPC_RMID, nullptr);
     if (error) {
         shmdt(memory);
         broken_ = true;

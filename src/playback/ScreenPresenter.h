@@ -2,7 +2,6 @@
 
 #include "playback/PictureScaler.h"
 
-#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -29,10 +28,11 @@ class ScreenPresenter {
         bool operator==(const Target&) const = default;
     };
 
-    // Null where pictures cannot be put this way: no X display of that name, no shared memory
-    // with its server (a remote one), or a server whose pixels are not 32-bit little-endian.
-    static std::shared_ptr<ScreenPresenter> open(const QByteArray& display);
-    // The application's own X display, when it runs on one.
+    // Null where pictures cannot be put this way: no X display named by DISPLAY, no shared
+    // memory with its server (a remote one), or a server whose pixels are not 32-bit
+    // little-endian.
+    static std::shared_ptr<ScreenPresenter> open();
+    // The same, and null unless that display is the one the application's windows are on.
     static std::shared_ptr<ScreenPresenter> forApplication();
     ~ScreenPresenter();
     ScreenPresenter(const ScreenPresenter&) = delete;

@@ -2,8 +2,10 @@
 // view paints nothing, nothing is drawn over a widget that covers the picture (a sibling of the
 // view or of one of its ancestors), and what it uncovers shows the picture again.
 #include "playback/MediaPlayer.h"
+#include "playback/ScreenPresenter.h"
 #include "playback/VideoView.h"
 
+#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -49,6 +51,7 @@ class TestScreenPresenter : public QObject {
     void nothingIsDrawnOverWhatCoversThePicture_data();
     void nothingIsDrawnOverWhatCoversThePicture();
     void theToolkitPaintsWhenAskedTo();
+    void onlyOnTheApplicationsOwnDisplay();
 
   private:
     void play(MediaPlayer& player);
@@ -157,6 +160,32 @@ void TestScreenPresenter::theToolkitPaintsWhenAskedTo() {
     const qint64 from = player.paintedFrames();
     QTRY_VERIFY_WITH_TIMEOUT(player.paintedFrames() >= from + 10, 10000);
     QVERIFY(counter.paints >= 10);
+}
+
+// Window numbers are only unique per server: on a display other than the application's (one
+// given on its command line, say) the picture would land on whatever window has the view's number.
+void TestScreenPresenter::onlyOnTheApplicationsOwnDisplay() {
+    QVERIFY(ScreenPresenter::forApplication());
+    QProcess other;
+    other.start(QStringLiteral("Xvfb"),
+                {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                 QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                 QStringLiteral("320x240x24")});
+    QVERIFY(other.waitForStarted(5000));
+    QDeadlineTimer deadline(10000);
+    while (!other.canReadLine() && !deadline.hasExpired())
+        other.waitForReadyRead(int(deadline.remainingTime()));
+    const QByteArray number = other.readLine().trimmed();
+    QVERIFY(!number.isEmpty());
+    const QByteArray own = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":" + number);
+    const bool otherTakesPictures = bool(ScreenPresenter::open());
+    const bool offeredThere = bool(ScreenPresenter::forApplication());
+    qputenv("DISPLAY", own);
+    other.terminate();
+    other.waitForFinished(5000);
+    QVERIFY(otherTakesPictures);
+    QVERIFY(!offeredThere);
 }
 
 QTEST_MAIN(TestScreenPresenter)
