@@ -64,6 +64,8 @@ class MediaPlayer : public QWidget {
 
   Q_SIGNALS:
     void statusChanged(PlayerStatus);
+    // As VideoView's: on X11 only the first picture of what plays, the rest are counted in
+    // paintedFrames().
     void framePainted();
     // The position and length as the bar shows them (ms; length 0 while unknown).
     void timesChanged(qint64 time, qint64 length);

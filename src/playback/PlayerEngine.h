@@ -61,6 +61,7 @@ class PlayerEngine : public QObject {
     void statusChanged(PlayerStatus status);
     void bufferPercentChanged(int percent);
     void timesChanged(qint64 time, qint64 length, bool seekable);
+    // A new picture; of those a presenter put on the screen, only the first of what plays.
     void frameArrived();
     void frameCleared();
 };

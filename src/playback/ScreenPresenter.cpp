@@ -163,6 +163,7 @@ bool ScreenPresenter::present(const QImage& picture, double aspect) {
     // it writes into the same memory.
     pending_ = xcb_get_input_focus(connection_).sequence;
     xcb_flush(connection_);
+    ++pictures_;
     return true;
 }
 

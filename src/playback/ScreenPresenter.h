@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -44,6 +45,8 @@ class ScreenPresenter {
     // libVLC's video thread: `picture` scaled to the area with `aspect` (width / height) kept,
     // black around it. False when nothing was put (no target, or the window is gone).
     bool present(const QImage& picture, double aspect);
+    // Any thread: how many pictures present() has put.
+    qint64 pictures() const { return pictures_; }
 
   private:
     explicit ScreenPresenter(xcb_connection_t* connection);
@@ -53,6 +56,7 @@ class ScreenPresenter {
     void waitForServer();
     void takeErrors();
 
+    std::atomic<qint64> pictures_{0};
     std::mutex mutex_;
     xcb_connection_t* connection_;
     Target target_;

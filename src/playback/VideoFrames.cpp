@@ -47,6 +47,7 @@ void VideoFrames::clear() {
     readyFresh_ = false;
     showing_ = false;
     frontUnpainted_ = false;
+    announce_ = true;
 }
 
 VideoFrames::Frame VideoFrames::current(double aspect) {
@@ -110,6 +111,7 @@ unsigned VideoFrames::OnVideoFormat(void** opaque, char* chroma, unsigned* width
             self->readyFresh_ = false;
             self->showing_ = false;
             self->frontUnpainted_ = false;
+            self->announce_ = true;
             return 1;
         }
     }
@@ -126,6 +128,7 @@ unsigned VideoFrames::OnVideoFormat(void** opaque, char* chroma, unsigned* width
     self->readyFresh_ = false;
     self->showing_ = false;
     self->frontUnpainted_ = false;
+    self->announce_ = true;
     return 1;
 }
 
@@ -157,13 +160,19 @@ void VideoFrames::OnVideoDisplay(void* opaque, void* picture) {
         presented =
             presenter->present(image, aspect > 0 ? aspect : double(drawn->width) / drawn->height);
     }
+    bool wake = true;
     {
         std::lock_guard lock(self->mutex_);
         std::swap(self->back_, self->ready_);
         self->readyFresh_ = true;
         self->readyPresented_ = presented;
+        // A picture already on the screen leaves the window's thread asleep (waking it 25 times
+        // a second cost a tenth of the viewer), all but the first of what plays: that one tells
+        // it pictures have begun.
+        if (presented)
+            wake = std::exchange(self->announce_, false);
     }
     // One pending repaint is enough however many pictures arrive before it runs.
-    if (!self->posted_.exchange(true))
+    if (wake && !self->posted_.exchange(true))
         self->onPicture_();
 }

@@ -28,7 +28,8 @@ class VideoFrames {
     VideoFrames& operator=(const VideoFrames&) = delete;
 
     // Routes the player's video into these buffers. `onPicture` runs on libVLC's video thread,
-    // at most once until the next current(): post from it, never paint.
+    // at most once until pictureHandled(): post from it, never paint. A picture the presenter put
+    // on the screen calls it only when it is the first since clear() or a new format.
     void attach(libvlc_media_player_t* player, std::function<void()> onPicture);
 
     // Forgets the picture shown; the next one comes from what plays next.
@@ -65,6 +66,7 @@ class VideoFrames {
     bool frontUnpainted_ = false;   // front_ was taken by latest() and not painted yet
     bool readyPresented_ = false;   // ready_ is on the screen already
     bool frontPresented_ = false;
+    bool announce_ = true; // the next picture put on the screen wakes the window's thread
     std::shared_ptr<ScreenPresenter> presenter_;
     std::atomic<double> aspect_{0};
     std::atomic<bool> posted_{false};

@@ -37,13 +37,17 @@ void VideoView::retarget() {
     presenter_->setTarget(area_->target());
 }
 
-// A picture already on the screen is only counted; anything else (a new aspect, a picture the
-// presenter could not put, as while the view is wholly covered) is painted.
+qint64 VideoView::paintedFrames() const {
+    return paintedFrames_ + (presenter_ ? presenter_->pictures() : 0);
+}
+
+// The first picture on the screen of what plays is announced (the presenter counted it);
+// anything else (a new aspect, a picture the presenter could not put, as while the view is wholly
+// covered) is painted.
 void VideoView::pictureArrived() {
     if (presenter_) {
         const VideoFrames::Frame frame = playback_.currentFrame();
         if (frame.presented && frame.fresh) {
-            ++paintedFrames_;
             Q_EMIT framePainted();
             return;
         }
@@ -66,8 +70,10 @@ void VideoView::paintEvent(QPaintEvent* event) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, frame.image);
     }
+    // A picture the presenter put first counts there; painted again here, it is still told.
     if (frame.fresh) {
-        ++paintedFrames_;
+        if (!frame.presented)
+            ++paintedFrames_;
         Q_EMIT framePainted();
     }
 }

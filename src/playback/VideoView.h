@@ -19,11 +19,13 @@ class VideoView : public QWidget {
     explicit VideoView(PlaybackController& playback, QWidget* parent = nullptr);
     ~VideoView() override;
     // Pictures shown, whether painted here or put on the screen from the video thread.
-    qint64 paintedFrames() const { return paintedFrames_; }
+    qint64 paintedFrames() const;
     // Whether the video thread puts the pictures on the screen.
     bool presentsDirectly() const { return presenter_ != nullptr; }
 
   Q_SIGNALS:
+    // Each picture painted here; of those put on the screen from the video thread, only the
+    // first of what plays (the rest are only counted).
     void framePainted();
     void doubleClicked();
 

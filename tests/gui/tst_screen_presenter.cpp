@@ -7,6 +7,7 @@
 
 #include <QProcess>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 using Status = MediaPlayer::Status;
@@ -99,6 +100,7 @@ QImage TestScreenPresenter::onScreen(const QRect& inView) const {
 void TestScreenPresenter::picturesReachTheScreenWithoutPainting() {
     QVERIFY(video_->presentsDirectly());
     PaintCounter counter(video_);
+    QSignalSpy told(player_.get(), &MediaPlayer::framePainted);
     // The clip's clock in its top left corner moves with every picture.
     const QRect clock(0, 0, video_->width(), video_->height() / 4);
     const QImage before = onScreen(clock);
@@ -106,6 +108,8 @@ void TestScreenPresenter::picturesReachTheScreenWithoutPainting() {
     const QImage after = onScreen(clock);
     // A picture of a new size or aspect is painted; the 25 after it are not.
     QVERIFY2(counter.paints <= 2, qPrintable(QString::number(counter.paints)));
+    // Nor is the window's thread woken for them: only a painted picture is told.
+    QVERIFY2(told.count() <= counter.paints, qPrintable(QString::number(told.count())));
     QVERIFY(before != after);
     QVERIFY(!allOf(after, Qt::black));
 }
