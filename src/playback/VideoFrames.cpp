@@ -44,6 +44,10 @@ void VideoFrames::setPresenter(std::shared_ptr<ScreenPresenter> presenter) {
 
 void VideoFrames::clear() {
     std::lock_guard lock(mutex_);
+    forget();
+}
+
+void VideoFrames::forget() {
     readyFresh_ = false;
     showing_ = false;
     frontUnpainted_ = false;
@@ -108,10 +112,7 @@ unsigned VideoFrames::OnVideoFormat(void** opaque, char* chroma, unsigned* width
         std::lock_guard lock(self->mutex_);
         if (self->back_ && self->back_->width == int(*width) &&
             self->back_->height == int(*height)) {
-            self->readyFresh_ = false;
-            self->showing_ = false;
-            self->frontUnpainted_ = false;
-            self->announce_ = true;
+            self->forget();
             return 1;
         }
     }
@@ -125,10 +126,7 @@ unsigned VideoFrames::OnVideoFormat(void** opaque, char* chroma, unsigned* width
     self->back_ = std::move(fresh[0]);
     self->ready_ = std::move(fresh[1]);
     self->front_ = std::move(fresh[2]);
-    self->readyFresh_ = false;
-    self->showing_ = false;
-    self->frontUnpainted_ = false;
-    self->announce_ = true;
+    self->forget();
     return 1;
 }
 

@@ -55,6 +55,8 @@ class VideoFrames {
     static void* OnVideoLock(void* opaque, void** planes);
     static void OnVideoDisplay(void* opaque, void* picture);
     Frame take(double aspect, bool painting);
+    // With mutex_ held: nothing of what played before is shown or told.
+    void forget();
 
     std::function<void()> onPicture_;
     std::mutex mutex_;
